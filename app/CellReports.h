@@ -1,1 +1,73 @@
 #pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+enum class TGsmBand : std::uint8_t { gbNone, gb900, gb1800, gbE, gbR };
+
+// One grid column's record. Parsed values are kept as their low 16 bits.
+struct TCellInfo {
+  TGsmBand Band = TGsmBand::gbNone;
+  std::int16_t Channel = 0, Level = 0, RxLev = 0, C1 = 0, Pwr = 0;
+  std::uint16_t Mcc = 0, Mnc = 0, Lac = 0, Bsic = 0, CellId = 0;
+};
+
+// Band of a channel number, classified on the full value (before any 16-bit cut).
+TGsmBand ChannelBand(std::int32_t Channel);
+// "-", "900", "1800", "E" or "R".
+QString BandText(TGsmBand Band);
+// Colour of a level bar or history bar as 0x00BBGGRR: deep blue for weak, pale for strong.
+std::uint32_t LevelColor(std::int16_t Level);
+
+// Text of one grid cell; Valid false means it is shown in red.
+struct TCellText {
+  QString Text;
+  bool Valid = true;
+};
+
+struct TLevelBar {
+  std::int16_t Position;
+  std::uint32_t Color;
+};
+
+struct TServingCellView {
+  TCellInfo Cell;  // the new record of the serving column
+  TCellText Channel, Band, Level;
+  TLevelBar Bar;
+  QString RxLev, C1, Pwr, Plmn, Lac;  // the untrimmed cut, a decimal, or "-"
+};
+
+// Serving cell report (AT^MONI). nullopt when the reply's shape is not accepted.
+std::optional<TServingCellView> ParseServingCellReport(const QList<QByteArray>& Lines,
+                                                       const TCellInfo& Previous);
+
+struct TNeighbourColumnView {
+  TCellInfo Cell;
+  TCellText Channel, Band, Level;
+  TLevelBar Bar;
+};
+
+// Neighbour cell report (AT^MONP). Element k of the result is grid column k + 1; Previous is
+// indexed by grid column (element 0 unused). nullopt when the shape is not accepted.
+std::optional<std::vector<TNeighbourColumnView>> ParseNeighbourCellReport(
+    const QList<QByteArray>& Lines, const std::array<TCellInfo, 7>& Previous);
+
+struct TIdentityColumnView {
+  TCellInfo Cell;
+  TCellText Bsic, CellId;
+};
+
+struct TCellIdentityReport {
+  bool PrefixFound = false;  // the field list is replaced by Fields exactly when this is true
+  QList<QByteArray> Fields;
+  std::optional<std::array<TIdentityColumnView, 7>> Columns;  // only with 63 or more fields
+};
+
+// Cell identity report (AT^SMONC), indexed by grid column.
+TCellIdentityReport ParseCellIdentityReport(const QList<QByteArray>& Lines,
+                                            const std::array<TCellInfo, 7>& Previous);

@@ -1,1 +1,25 @@
 #pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <cstdint>
+
+// Hexadecimal digits only (1 to 8 significant, either case): no blanks, sign or prefix.
+// Value is written only on success.
+bool TryParseHex(const QByteArray& Text, std::int32_t& Value);
+
+// Cuts a modem reply into its non-empty lines. The first NUL byte ends the text. Carriage
+// returns and line feeds end a line, except inside a stretch opened by a single or double
+// quote and closed by the same quote; the quotes stay in the line. Blanks are kept.
+QList<QByteArray> SplitReplyLines(const QByteArray& Reply);
+
+// Removes every character with a code up to and including the blank from both ends.
+QByteArray TrimBlanks(const QByteArray& Text);
+
+// Columns FirstColumn..LastColumn (counted from 1, inclusive); a cut reaching past the end of
+// the line gives the part that exists, possibly nothing.
+QByteArray CutColumns(const QByteArray& Line, int FirstColumn, int LastColumn);
+
+// Splits the cell identity report into comma-separated fields. Empty fields are dropped; a
+// quote opens a stretch up to the same quote in which commas do not separate.
+QList<QByteArray> SplitIdentityFields(const QByteArray& Text);
