@@ -1,0 +1,337 @@
+#include "ModemCore.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+
+namespace vantrel::sim {
+
+namespace {
+
+std::string upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool toInt(const std::string& s, long long min, long long max, long long& out) {
+  const auto* end = s.data() + s.size();
+  auto [p, ec] = std::from_chars(s.data(), end, out);
+  return ec == std::errc() && p == end && out >= min && out <= max;
+}
+
+template <typename... A>
+std::string fmt(const char* f, A... a) {
+  char buf[256];
+  const int n = std::snprintf(buf, sizeof buf, f, a...);
+  return std::string(buf, static_cast<std::size_t>(std::clamp(n, 0, int(sizeof buf) - 1)));
+}
+
+std::string line(const std::string& text) {
+  return "\r\n" + text + "\r\n";
+}
+
+const std::string Ok = "\r\nOK\r\n";
+
+}  // namespace
+
+std::string helpText() {
+  return "Usage: vantrel-modem-sim [options]\n"
+         "A GSM modem on a pseudo-terminal, linked as comN in $XDG_CONFIG_HOME/vantrel/ports.\n"
+         "Prints \"READY <slave path>\" when the port can be opened.\n\n"
+         "  --port N          link name comN (default 1)\n"
+         "  --no-link         do not create a link in the port map folder\n"
+         "  --seed N          repeatable drift of the cell levels\n"
+         "  --baud N          pace the output at N baud, 10 bit times per byte (default 0: "
+         "unpaced)\n"
+         "Faults:\n"
+         "  --unanswered CMD  never answer CMD, e.g. AT^MONP (repeatable)\n"
+         "  --error CMD       answer CMD with ERROR (repeatable)\n"
+         "  --echo-stuck      ATE0 does not switch the echo off\n"
+         "  --cut-final       leave out the final \"\\r\\n\" of each reply\n"
+         "  --split N         deliver output in pieces of N bytes\n"
+         "  --gap MS          pause between the pieces of --split (default 0)\n"
+         "  --garbage         mix random bytes and NULs into the replies\n"
+         "  --flood           send a continuous stream of garbage while idle\n"
+         "  --hangup-after N  after N commands close the port, remove the link and exit 0\n"
+         "  --help            this text\n";
+}
+
+std::string parseOptions(const std::vector<std::string>& args, Options& out) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& v) {
+      if (i + 1 >= args.size()) return false;
+      v = args[++i];
+      return true;
+    };
+    auto number = [&](long long min, long long max, long long& n) {
+      std::string v;
+      return value(v) && toInt(v, min, max, n);
+    };
+    long long n = 0;
+    std::string v;
+    if (a == "--help" || a == "-h") {
+      out.help = true;
+    } else if (a == "--no-link") {
+      out.noLink = true;
+    } else if (a == "--echo-stuck") {
+      out.echoStuck = true;
+    } else if (a == "--cut-final") {
+      out.cutFinal = true;
+    } else if (a == "--garbage") {
+      out.garbage = true;
+    } else if (a == "--flood") {
+      out.flood = true;
+    } else if (a == "--port") {
+      if (!number(1, 255, n)) return "--port needs a number from 1 to 255";
+      out.port = int(n);
+    } else if (a == "--seed") {
+      if (!number(0, 0xFFFFFFFFLL, n)) return "--seed needs a non-negative number";
+      out.seed = std::uint32_t(n);
+    } else if (a == "--baud") {
+      if (!number(0, 100000000, n)) return "--baud needs a non-negative number";
+      out.baud = int(n);
+    } else if (a == "--split") {
+      if (!number(1, 1000000, n)) return "--split needs a positive number";
+      out.split = int(n);
+    } else if (a == "--gap") {
+      if (!number(0, 60000, n)) return "--gap needs milliseconds from 0 to 60000";
+      out.gapMs = int(n);
+    } else if (a == "--hangup-after") {
+      if (!number(1, 1000000000, n)) return "--hangup-after needs a positive number";
+      out.hangupAfter = int(n);
+    } else if (a == "--unanswered" || a == "--error") {
+      if (!value(v) || v.empty()) return a + " needs a command";
+      (a == "--error" ? out.error : out.unanswered).insert(upper(v));
+    } else {
+      return "unknown option " + a;
+    }
+  }
+  return {};
+}
+
+CellModel::CellModel(std::uint32_t seed) : m_rng(seed) {
+  std::uniform_int_distribution<int> level(-95, -60);
+  std::uniform_int_distribution<int> id(1, 0xFFFF);
+  std::uniform_int_distribution<int> digit(0, 7);
+  m_serving.channel = randomChannel();
+  m_serving.dbm = level(m_rng);
+  m_serving.lac = id(m_rng);
+  m_serving.cellId = id(m_rng);
+  m_serving.ncc = digit(m_rng);
+  m_serving.bcc = digit(m_rng);
+  for (auto& n : m_neighbours) {
+    n.lac = m_serving.lac;
+    renewNeighbour(n);
+  }
+  refreshDerived();
+}
+
+int CellModel::randomChannel() {
+  // Weighted like a real neighbourhood: mostly 900 and 1800, a few extended-band cells.
+  std::uniform_int_distribution<int> band(0, 9);
+  const int b = band(m_rng);
+  if (b < 4) return std::uniform_int_distribution<int>(1, 124)(m_rng);
+  if (b < 8) return std::uniform_int_distribution<int>(512, 885)(m_rng);
+  return std::uniform_int_distribution<int>(975, 1023)(m_rng);
+}
+
+void CellModel::renewNeighbour(NeighbourCell& n) {
+  std::uniform_int_distribution<int> id(1, 0xFFFF);
+  std::uniform_int_distribution<int> digit(0, 7);
+  n.present = true;
+  n.channel = randomChannel();
+  n.dbm = std::uniform_int_distribution<int>(-105, -65)(m_rng);
+  n.cellId = id(m_rng);
+  if (std::uniform_int_distribution<int>(0, 3)(m_rng) == 0) n.lac = id(m_rng);
+  n.ncc = digit(m_rng);
+  n.bcc = digit(m_rng);
+}
+
+void CellModel::refreshDerived() {
+  auto rs = [](int dbm) { return (dbm - MinDbm) / 2 + 5; };
+  m_serving.rs = rs(m_serving.dbm);
+  m_serving.c1 = m_serving.dbm - m_serving.rxLev;
+  for (auto& n : m_neighbours) {
+    n.rs = rs(n.dbm);
+    n.c1 = n.dbm - m_serving.rxLev;
+    n.c2 = n.c1 + (n.channel % 3) * 2;
+  }
+}
+
+void CellModel::step() {
+  std::uniform_int_distribution<int> walk(-3, 3);
+  std::uniform_int_distribution<int> chance(0, 99);
+  m_serving.dbm = std::clamp(m_serving.dbm + walk(m_rng), MinDbm, MaxDbm);
+  for (auto& n : m_neighbours) {
+    if (n.present) {
+      n.dbm = std::clamp(n.dbm + walk(m_rng), MinDbm, MaxDbm);
+      if (chance(m_rng) < 4) n.present = false;
+    } else if (chance(m_rng) < 40) {
+      renewNeighbour(n);
+    }
+  }
+  refreshDerived();
+}
+
+std::vector<NeighbourCell> CellModel::presentNeighbours() const {
+  std::vector<NeighbourCell> out;
+  for (const auto& n : m_neighbours)
+    if (n.present) out.push_back(n);
+  return out;
+}
+
+std::string formatMoniDataLine(const ServingCell& c) {
+  // Fixed columns: 1-4 chann, 5-8 rs, 9-13 dBm, 14-17 MCC, 18-21 MNC, 22-26 LAC,
+  // 27-32 cell, 33-36 NCC, 37-39 BCC, 40-43 PWR, 45-49 RxLev, 50-53 C1.
+  return fmt("%4d%4d%5d%4d  %02d %04X  %04X%4d%3d%4d %5d%4d I No connection", c.channel, c.rs,
+             c.dbm, c.mcc, c.mnc, c.lac & 0xFFFF, c.cellId & 0xFFFF, c.ncc, c.bcc, c.pwr, c.rxLev,
+             c.c1);
+}
+
+std::string formatMonpLine(const NeighbourCell& n) {
+  return fmt("%4d%4d%5d   %3d  %02d  %d%d%3d%3d", n.channel, n.rs, n.dbm, n.mcc, n.mnc, n.ncc,
+             n.bcc, n.c1, n.c2);
+}
+
+std::string moniReply(const CellModel& m) {
+  return line("Serving Cell                                    I Dedicated channel") +
+         line(
+             "chann rs  dBm  MCC MNC  LAC cell    NCC BCC PWR RxLev  C1 I chann TS timAdv PWR dBm "
+             "Q ChMod") +
+         line(formatMoniDataLine(m.serving())) + Ok;
+}
+
+std::string monpReply(const CellModel& m) {
+  std::string out = line("chann rs  dBm   MCC MNC BCC C1 C2");
+  for (const auto& n : m.presentNeighbours()) out += line(formatMonpLine(n));
+  return out + Ok;
+}
+
+std::string smoncReply(const CellModel& m) {
+  auto rxLev = [](int dbm) { return std::clamp(dbm - CellModel::MinDbm, 0, 63); };
+  const ServingCell& s = m.serving();
+  std::string out =
+      "^SMONC: " + fmt("%03d,%02d,%04X,%04X,%d%d,%d,%d,%d,%d", s.mcc, s.mnc, s.lac & 0xFFFF,
+                       s.cellId & 0xFFFF, s.ncc, s.bcc, s.channel, rxLev(s.dbm), s.c1, s.c1);
+  const auto present = m.presentNeighbours();
+  for (std::size_t i = 0; i < 6; ++i) {
+    if (i < present.size()) {
+      const auto& n = present[i];
+      out += fmt(",%03d,%02d,%04X,%04X,%d%d,%d,%d,%d,%d", n.mcc, n.mnc, n.lac & 0xFFFF,
+                 n.cellId & 0xFFFF, n.ncc, n.bcc, n.channel, rxLev(n.dbm), n.c1, n.c2);
+    } else {
+      out += ",000,00,0000,0000,00,0,0,0,0";
+    }
+  }
+  return line(out) + Ok;
+}
+
+ModemCore::ModemCore(Options options)
+    : m_options(std::move(options)),
+      m_model(m_options.seed.value_or(std::random_device{}())),
+      m_rng(m_options.seed.value_or(0) ^ 0x5eed5eedu) {}
+
+std::string ModemCore::feed(std::string_view bytes) {
+  std::string out;
+  for (char c : bytes) {
+    if (c != '\r' && c != '\n') {
+      m_line += c;
+      // The escape sequence arrives without a line end; a modem swallows it.
+      if (m_line.size() >= 3 && m_line.compare(m_line.size() - 3, 3, "+++") == 0)
+        m_line.resize(m_line.size() - 3);
+      // A line that never ends must not grow without bound.
+      if (m_line.size() > MaxLine) m_line.clear();
+      continue;
+    }
+    std::string command;
+    command.swap(m_line);
+    // Surrounding blanks and the "\n" of a "\r\n" line end are not commands.
+    const auto first = command.find_first_not_of(" \t");
+    if (first == std::string::npos) continue;
+    command = command.substr(first, command.find_last_not_of(" \t") - first + 1);
+    if (m_echo) out += command + c;
+    out += execute(command);
+    if (hangupDue()) break;
+  }
+  return out;
+}
+
+std::string ModemCore::execute(const std::string& raw) {
+  ++m_commands;
+  const std::string command = upper(raw);
+  if (m_options.unanswered.count(command)) return {};
+  if (m_options.error.count(command)) return finish("\r\nERROR\r\n");
+  std::string reply;
+  if (command == "AT" || command == "ATV1") {
+    reply = Ok;
+  } else if (command == "ATE0" || command == "ATE1") {
+    m_echo = command == "ATE1" || m_options.echoStuck;
+    reply = Ok;
+  } else if (command == "AT+GMI") {
+    reply = line("Vantrel Labs") + Ok;
+  } else if (command == "AT+GMM") {
+    reply = line("VX-900 Simulated") + Ok;
+  } else if (command == "AT+GMR") {
+    reply = line("REVISION 01.002") + Ok;
+  } else if (command == "AT+GSN") {
+    reply = line("357246031234567") + Ok;
+  } else if (command == "AT+CIMI") {
+    reply = line("262073987654321") + Ok;
+  } else if (command == "AT^MONI") {
+    m_model.step();
+    reply = moniReply(m_model);
+  } else if (command == "AT^MONP") {
+    reply = monpReply(m_model);
+  } else if (command == "AT^SMONC") {
+    reply = smoncReply(m_model);
+  } else {
+    reply = "\r\nERROR\r\n";
+  }
+  return finish(std::move(reply));
+}
+
+std::string ModemCore::finish(std::string reply) {
+  if (m_options.cutFinal && reply.size() >= 2 && reply.compare(reply.size() - 2, 2, "\r\n") == 0)
+    reply.resize(reply.size() - 2);
+  if (m_options.garbage && !reply.empty()) {
+    // A NUL always, plus a few random bytes at random places.
+    const int extra = std::uniform_int_distribution<int>(1, 4)(m_rng);
+    for (int i = 0; i <= extra; ++i) {
+      const auto at = std::uniform_int_distribution<std::size_t>(0, reply.size())(m_rng);
+      const char b = i == 0 ? '\0' : char(std::uniform_int_distribution<int>(0, 255)(m_rng));
+      reply.insert(reply.begin() + std::ptrdiff_t(at), b);
+    }
+  }
+  return reply;
+}
+
+std::string ModemCore::noise(std::size_t count) {
+  std::string out(count, '\0');
+  for (char& c : out) c = char(std::uniform_int_distribution<int>(0, 255)(m_rng));
+  return out;
+}
+
+std::int64_t Pacer::delayUs(std::int64_t nowUs) const {
+  if (m_queue.empty()) return -1;
+  return std::max<std::int64_t>(0, m_nextUs - nowUs);
+}
+
+std::string Pacer::take(std::int64_t nowUs) {
+  if (m_queue.empty() || nowUs < m_nextUs) return {};
+  std::size_t n = m_queue.size();
+  if (m_split > 0)
+    n = std::min<std::size_t>(n, std::size_t(m_split));
+  else if (m_baud > 0)
+    n = std::min<std::size_t>(n, 64);  // small pieces keep the pacing smooth
+  std::string piece = m_queue.substr(0, n);
+  m_queue.erase(0, n);
+  std::int64_t wait = 0;
+  if (m_baud > 0) wait = std::int64_t(n) * 10 * 1000000 / m_baud;
+  if (m_split > 0) wait = std::max(wait, m_gapUs);
+  m_nextUs = nowUs + wait;
+  return piece;
+}
+
+}  // namespace vantrel::sim

@@ -1,0 +1,199 @@
+// vantrel-modem-sim: a GSM modem on a pseudo-terminal, for the demo and the end-to-end tests.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+#include "ModemCore.h"
+
+namespace fs = std::filesystem;
+using namespace vantrel::sim;
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+  const char b = 1;
+  const auto saved = errno;
+  [[maybe_unused]] auto n = write(g_signalPipe[1], &b, 1);
+  errno = saved;
+}
+
+std::int64_t nowUs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return std::int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+fs::path portMapFolder() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && *xdg) return fs::path(xdg) / "vantrel" / "ports";
+  const char* home = std::getenv("HOME");
+  return fs::path(home && *home ? home : ".") / ".config" / "vantrel" / "ports";
+}
+
+// Creates comN -> slave. A link to an existing character device belongs to a port
+// somebody may be using (another simulator, a real modem), so it is left alone;
+// a dangling link is a leftover of a simulator that died and is replaced.
+bool createLink(const fs::path& link, const std::string& slave, std::string& why) {
+  std::error_code ec;
+  fs::create_directories(link.parent_path(), ec);
+  if (ec) {
+    why = "cannot create " + link.parent_path().string() + ": " + ec.message();
+    return false;
+  }
+  struct stat ls {};
+  if (lstat(link.c_str(), &ls) == 0) {
+    if (!S_ISLNK(ls.st_mode)) {
+      why = link.string() + " exists and is not a symbolic link";
+      return false;
+    }
+    struct stat ts {};
+    if (stat(link.c_str(), &ts) == 0 && S_ISCHR(ts.st_mode)) {
+      why = link.string() + " already points to the device " + fs::read_symlink(link, ec).string();
+      return false;
+    }
+  }
+  // Link under a temporary name and rename over: no moment without a link.
+  const fs::path tmp = link.string() + ".tmp" + std::to_string(getpid());
+  fs::remove(tmp, ec);
+  if (symlink(slave.c_str(), tmp.c_str()) != 0 || rename(tmp.c_str(), link.c_str()) != 0) {
+    why = "cannot link " + link.string() + ": " + std::strerror(errno);
+    fs::remove(tmp, ec);
+    return false;
+  }
+  return true;
+}
+
+void removeLink(const fs::path& link, const std::string& slave) {
+  // Only our own link: another simulator may have taken the name meanwhile.
+  std::error_code ec;
+  if (fs::is_symlink(link, ec) && fs::read_symlink(link, ec).string() == slave)
+    fs::remove(link, ec);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  const std::string bad = parseOptions(std::vector<std::string>(argv + 1, argv + argc), options);
+  if (!bad.empty()) {
+    std::fprintf(stderr, "vantrel-modem-sim: %s\n%s", bad.c_str(), helpText().c_str());
+    return 1;
+  }
+  if (options.help) {
+    std::fputs(helpText().c_str(), stdout);
+    return 0;
+  }
+
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+    std::fprintf(stderr, "vantrel-modem-sim: cannot open a pseudo-terminal: %s\n",
+                 std::strerror(errno));
+    return 1;
+  }
+  const char* name = ptsname(master);
+  const std::string slave = name ? name : "";
+  // Holding the slave open ourselves keeps the master alive while the program
+  // closes and reopens the port; otherwise every close would be a hang-up.
+  const int slaveFd = slave.empty() ? -1 : open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (slaveFd < 0) {
+    std::fprintf(stderr, "vantrel-modem-sim: cannot open %s: %s\n", slave.c_str(),
+                 std::strerror(errno));
+    return 1;
+  }
+  termios tio{};
+  if (tcgetattr(slaveFd, &tio) == 0) {
+    cfmakeraw(&tio);
+    tcsetattr(slaveFd, TCSANOW, &tio);
+  }
+
+  if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    std::perror("vantrel-modem-sim: pipe");
+    return 1;
+  }
+  struct sigaction sa {};
+  sa.sa_handler = onSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  const fs::path link = portMapFolder() / ("com" + std::to_string(options.port));
+  if (!options.noLink) {
+    std::string why;
+    if (!createLink(link, slave, why)) {
+      std::fprintf(stderr, "vantrel-modem-sim: %s\n", why.c_str());
+      return 2;
+    }
+  }
+
+  ModemCore core(options);
+  Pacer pacer(options.split, options.gapMs, options.baud);
+  std::printf("READY %s\n", slave.c_str());
+  std::fflush(stdout);
+
+  int rc = 0;
+  char buf[4096];
+  for (;;) {
+    if (pacer.empty() && core.hangupDue()) break;
+    if (options.flood && pacer.empty()) pacer.push(core.noise(32));
+    const std::int64_t delay = pacer.delayUs(nowUs());
+    pollfd fds[2] = {{master, POLLIN, 0}, {g_signalPipe[0], POLLIN, 0}};
+    int timeoutMs = -1;
+    if (delay == 0)
+      fds[0].events |= POLLOUT;
+    else if (delay > 0)
+      timeoutMs = int((delay + 999) / 1000);
+    if (options.flood) timeoutMs = timeoutMs < 0 ? 10 : std::min(timeoutMs, 10);
+    if (poll(fds, 2, timeoutMs) < 0) {
+      if (errno == EINTR) continue;
+      std::perror("vantrel-modem-sim: poll");
+      rc = 1;
+      break;
+    }
+    if (fds[1].revents & POLLIN) break;
+    if (fds[0].revents & POLLIN) {
+      const ssize_t n = read(master, buf, sizeof buf);
+      if (n > 0 && !core.hangupDue())
+        pacer.push(core.feed(std::string_view(buf, std::size_t(n))));
+      else if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
+        std::perror("vantrel-modem-sim: read");
+        rc = 1;
+        break;
+      }
+    }
+    const std::int64_t now = nowUs();
+    if (pacer.delayUs(now) == 0) {
+      const std::string piece = pacer.take(now);
+      const ssize_t w = write(master, piece.data(), piece.size());
+      if (w < 0) {
+        pacer.unshift(piece);
+        if (errno != EAGAIN && errno != EINTR) {
+          std::perror("vantrel-modem-sim: write");
+          rc = 1;
+          break;
+        }
+      } else if (std::size_t(w) < piece.size()) {
+        pacer.unshift(std::string_view(piece).substr(std::size_t(w)));
+      }
+    }
+  }
+
+  if (!options.noLink) removeLink(link, slave);
+  close(slaveFd);
+  close(master);
+  return rc;
+}
