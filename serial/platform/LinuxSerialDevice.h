@@ -1,0 +1,36 @@
+#pragma once
+
+#include "serial/platform/SerialDevice.h"
+
+// The serial device on Linux: a terminal opened non-blocking and exclusively, in raw mode.
+class TLinuxSerialDevice final : public ISerialDevice {
+ public:
+  TLinuxSerialDevice() = default;
+  ~TLinuxSerialDevice() override;
+  TLinuxSerialDevice(const TLinuxSerialDevice&) = delete;
+  TLinuxSerialDevice& operator=(const TLinuxSerialDevice&) = delete;
+
+  bool Open(const QString& Name) override;
+  void Close() override;
+  bool IsOpen() const override { return FFd >= 0; }
+  bool SetCommState(const TDeviceControlBlock& Dcb) override;
+  bool SetupComm(std::uint32_t InQueue, std::uint32_t OutQueue) override;
+  bool SetCommTimeouts(const TCommTimeouts& Timeouts) override;
+  bool Purge(std::uint32_t Flags) override;
+  bool ClearCommError(std::uint32_t& InQue, std::uint32_t& OutQue) override;
+  bool GetModemStatus(std::uint32_t& Bits) override;
+  bool Read(void* Buffer, std::uint32_t Count, std::uint32_t& Got) override;
+  bool Write(const void* Data, std::uint32_t Count, std::uint32_t& Written) override;
+  int LastError() const override { return FLastError; }
+
+ private:
+  bool Fail();  // keeps errno, returns false
+
+  int FFd = -1;
+  int FLastError = 0;
+  std::uint32_t FWriteTimeoutMs = 10;
+};
+
+// Sets any rate in bit/s on an open terminal (termios2); kept apart because the kernel's
+// termios2 header cannot share a translation unit with <termios.h>. Returns 0 or an errno.
+int SetTerminalRate(int Fd, std::uint32_t Rate);
