@@ -129,6 +129,12 @@ TChartLayout ComputeChartLayout(const TLevelHistory& History, QSize Size, QChar 
       const double H = LabelMetrics.height() + 2;
       const QPointF At(XOf(P.x()), YOf(P.y()));
       Label.Box = QRectF(At.x() - W / 2, At.y() - LabelGap - H, W, H);
+      // A value above the axis (a level over -47) would put its label off the panel.
+      const QRectF Inner = L.Panel.adjusted(BorderWidth, BorderWidth, -BorderWidth, -BorderWidth);
+      Label.Box.moveTop(
+          std::clamp(Label.Box.top(), Inner.top(), std::max(Inner.top(), Inner.bottom() - H)));
+      Label.Box.moveLeft(
+          std::clamp(Label.Box.left(), Inner.left(), std::max(Inner.left(), Inner.right() - W)));
       L.Labels.push_back(Label);
     }
   }
