@@ -143,7 +143,12 @@ TChartLayout ComputeChartLayout(const TLevelHistory& History, QSize Size, QChar 
 
 TRxLevelChart::TRxLevelChart(TLevelHistory* History, QWidget* Parent)
     : QWidget(Parent), FHistory(History) {
-  setAttribute(Qt::WA_OpaquePaintEvent, false);
+  // The chart is the history's only view, so every change of it asks for a repaint.
+  if (FHistory != nullptr) FHistory->OnChanged = [this] { update(); };
+}
+
+TRxLevelChart::~TRxLevelChart() {
+  if (FHistory != nullptr) FHistory->OnChanged = nullptr;
 }
 
 void TRxLevelChart::SetSeparators(QChar Decimal, QChar Thousand) {

@@ -64,6 +64,7 @@ class TRxLevelChart : public QWidget {
 
  public:
   explicit TRxLevelChart(TLevelHistory* History, QWidget* Parent = nullptr);
+  ~TRxLevelChart() override;
 
   void SetSeparators(QChar Decimal, QChar Thousand);
   QSize sizeHint() const override;
