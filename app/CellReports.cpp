@@ -27,7 +27,7 @@ bool ParseCut(const QByteArray& Cut, std::int32_t& Value) {
 
 struct TChannelAndLevel {
   TCellText Channel, Band, Level;
-  TLevelBar Bar;
+  TBarView Bar;
 };
 
 // Channel, band, level and bar read from columns 1-4 and 9-13; shared by both grid reports.
@@ -51,7 +51,7 @@ TChannelAndLevel ReadChannelAndLevel(const QByteArray& Line, TCellInfo& Cell) {
   View.Level.Valid = ParseCut(LevelCut, Value);
   if (View.Level.Valid) Cell.Level = Low16Signed(Value);
   View.Level.Text = Latin1(LevelCut);
-  View.Bar = TLevelBar{Cell.Level, LevelColor(Cell.Level)};
+  View.Bar = TBarView{Cell.Level, LevelColor(Cell.Level)};
   return View;
 }
 
@@ -71,8 +71,8 @@ QString ReadPlmn(const QByteArray& Line, TCellInfo& Cell) {
   if (!ParseCut(CutColumns(Line, 18, 21), Value)) return QStringLiteral("-");
   Cell.Mnc = Low16(Value);
   // A three-digit network code needs three places, or 310 and 260 would read as 31260.
-  const std::uint32_t Scale = Cell.Mnc >= 100 ? 1000u : 100u;
-  return QString::number(std::uint32_t(Cell.Mcc) * Scale + Cell.Mnc);
+  const std::int64_t Scale = Cell.Mnc >= 100 ? 1000 : 100;
+  return QString::number(static_cast<std::int64_t>(Cell.Mcc) * Scale + Cell.Mnc);
 }
 
 QString ReadLac(const QByteArray& Line, TCellInfo& Cell) {

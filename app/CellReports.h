@@ -30,15 +30,15 @@ struct TCellText {
   bool Valid = true;
 };
 
-struct TLevelBar {
-  std::int16_t Position;
-  std::uint32_t Color;
+struct TBarView {
+  std::int16_t Position = 0;
+  std::uint32_t Color = 0;
 };
 
 struct TServingCellView {
   TCellInfo Cell;  // the new record of the serving column
   TCellText Channel, Band, Level;
-  TLevelBar Bar;
+  TBarView Bar;
   QString RxLev, C1, Pwr, Plmn, Lac;  // the untrimmed cut, a decimal, or "-"
 };
 
@@ -49,7 +49,7 @@ std::optional<TServingCellView> ParseServingCellReport(const QList<QByteArray>& 
 struct TNeighbourColumnView {
   TCellInfo Cell;
   TCellText Channel, Band, Level;
-  TLevelBar Bar;
+  TBarView Bar;
 };
 
 // Neighbour cell report (AT^MONP). Element k of the result is grid column k + 1; Previous is

@@ -1,6 +1,8 @@
 #include <QtTest>
 
 #include "app/CellReports.h"
+// The window includes both headers, so their names must not clash.
+#include "app/LevelBar.h"
 
 using TLines = QList<QByteArray>;
 Q_DECLARE_METATYPE(TGsmBand)
