@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class QWidget;
+class TSerialPortDriver;
+
+// The rates the dialog accepts: the standard range plus the two slow rates
+// below 110 that some equipment still uses.
+bool IsAcceptedBaudRate(std::uint32_t Rate);
+// The rate text as typed: a decimal integer taken as unsigned 32 bits, or
+// nothing when the text is not an integer.
+std::optional<std::uint32_t> ParseBaudRateText(const QString& Text);
+
+// Edits the line settings of one driver; writes them back only on a valid "Ok".
+class TSerialSettingsForm : public QDialog {
+  Q_OBJECT
+ public:
+  TSerialSettingsForm(QWidget* Owner, TSerialPortDriver* Driver);
+
+  void LoadSettings();
+  void OkButtonClick();
+
+  // How validation messages reach the user; tests replace it so that no modal
+  // box waits for a person.
+  std::function<void(const QString& Text, const QString& Title)> ShowError;
+
+ private:
+  void ShowPortInfo();
+
+  TSerialPortDriver* FDriver;
+  QTabWidget* SettingsPageControl = nullptr;
+  QComboBox* PortComboBox = nullptr;
+  QComboBox* BaudRateComboBox = nullptr;
+  QComboBox* DataBitsComboBox = nullptr;
+  QComboBox* ParityComboBox = nullptr;
+  QComboBox* StopBitsComboBox = nullptr;
+  QComboBox* HwFlowComboBox = nullptr;
+  QComboBox* SwFlowComboBox = nullptr;
+  QComboBox* DTRControlComboBox = nullptr;
+  QComboBox* DevCheckComboBox = nullptr;
+  QLabel* PortInfoLabel = nullptr;
+  QPushButton* OkButton = nullptr;
+  QPushButton* CancelButton = nullptr;
+};
