@@ -1,0 +1,11 @@
+# The monitor window on its own, the settings dialog, and the window with the
+# real driver against the simulator on a pseudo-terminal.
+vantrel_add_test(tst_monitorwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_monitorwindow.cpp
+                 LIBS vantrel_app util)
+vantrel_add_test(tst_serialsettings SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_serialsettings.cpp
+                 LIBS vantrel_serial)
+vantrel_add_test(tst_e2e_monitor SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_monitor.cpp
+                 LIBS vantrel_app)
+target_compile_definitions(tst_e2e_monitor PRIVATE
+                           VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
+add_dependencies(tst_e2e_monitor vantrel-modem-sim)

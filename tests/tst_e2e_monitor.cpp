@@ -1,0 +1,223 @@
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/LevelBar.h"
+#include "app/monitor_window.h"
+#include "history/LevelHistory.h"
+#include "serial/SerialPortDriver.h"
+
+namespace {
+
+// The simulator on a pseudo-terminal of its own, without touching the port map.
+class TSim {
+ public:
+  bool Start(const QStringList& Options) {
+    FProcess.setProgram(QStringLiteral(VANTREL_MODEM_SIM_PATH));
+    FProcess.setArguments(
+        QStringList{QStringLiteral("--no-link"), QStringLiteral("--seed"), QStringLiteral("7")} +
+        Options);
+    FProcess.start();
+    if (!FProcess.waitForStarted(5000)) return false;
+    QByteArray Line;
+    for (int I = 0; I < 50 && !Line.contains('\n'); ++I) {
+      FProcess.waitForReadyRead(100);
+      Line += FProcess.readAllStandardOutput();
+    }
+    if (!Line.startsWith("READY ")) return false;
+    FPath = QString::fromLatin1(Line.mid(6).trimmed());
+    return true;
+  }
+  ~TSim() {
+    FProcess.terminate();
+    if (!FProcess.waitForFinished(3000)) FProcess.kill();
+  }
+  QString Path() const { return FPath; }
+
+ private:
+  QProcess FProcess;
+  QString FPath;
+};
+
+template <typename T>
+T* Child(const TForm3& W, const char* Name) {
+  return W.findChild<T*>(QString::fromLatin1(Name));
+}
+
+}  // namespace
+
+class TestEndToEnd : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void goingOnlineFillsTheIdentity();
+  void failedOnlineLeavesOffline_data();
+  void failedOnlineLeavesOffline();
+  void echoedCommandBecomesTheIdentity();
+  void monitoringFillsTheWindow();
+  void neighbourErrorKeepsTheNeighbourColumns();
+  void uncheckingMonitorDuringACycleEndsMonitoring();
+  void uncheckingOnlineDuringACycleEndsMonitoring();
+  void closingMidCycleEndsCleanly();
+};
+
+void TestEndToEnd::goingOnlineFillsTheIdentity() {
+  TSim Sim;
+  QVERIFY(Sim.Start({}));
+  TForm3 W;
+  W.Modem()->SetPortName(Sim.Path());
+  Child<QCheckBox>(W, "cbxOnline")->setChecked(true);
+  QVERIFY(Child<QCheckBox>(W, "cbxOnline")->isChecked());
+  QVERIFY(W.Modem()->IsOpen());
+  QVERIFY(Child<QCheckBox>(W, "cbxMonitor")->isEnabled());
+  QVERIFY(!Child<QPushButton>(W, "bbtOpts")->isEnabled());
+  for (const char* Name : {"lbeManufactrurer", "lbeModel", "lbeRevision", "lbeIMEI", "lbeIMSI"})
+    QVERIFY2(!Child<QLineEdit>(W, Name)->text().isEmpty(), Name);
+  QCOMPARE(Child<QLineEdit>(W, "lbeManufactrurer")->text(), QString::fromLatin1(W.Manufacturer()));
+  QCOMPARE(W.Imei().size(), 15);
+
+  Child<QCheckBox>(W, "cbxOnline")->setChecked(false);
+  QVERIFY(!W.Modem()->IsOpen());
+  QVERIFY(Child<QPushButton>(W, "bbtOpts")->isEnabled());
+  // Going offline keeps what is on screen.
+  QVERIFY(!Child<QLineEdit>(W, "lbeIMEI")->text().isEmpty());
+}
+
+void TestEndToEnd::failedOnlineLeavesOffline_data() {
+  QTest::addColumn<QStringList>("options");
+  QTest::addColumn<bool>("missingPort");
+  QTest::newRow("no such port") << QStringList{} << true;
+  QTest::newRow("ATV1 unanswered") << QStringList{"--unanswered", "ATV1"} << false;
+  QTest::newRow("IMSI error") << QStringList{"--error", "AT+CIMI"} << false;
+}
+
+void TestEndToEnd::failedOnlineLeavesOffline() {
+  QFETCH(QStringList, options);
+  QFETCH(bool, missingPort);
+  TSim Sim;
+  QVERIFY(Sim.Start(options));
+  TForm3 W;
+  W.Modem()->SetPortName(missingPort ? QStringLiteral("/nonexistent/ttyUSB9") : Sim.Path());
+  Child<QCheckBox>(W, "cbxOnline")->setChecked(true);
+  QVERIFY(!Child<QCheckBox>(W, "cbxOnline")->isChecked());
+  QVERIFY(!W.Modem()->IsOpen());
+  QVERIFY(Child<QPushButton>(W, "bbtOpts")->isEnabled());
+  QVERIFY(!Child<QCheckBox>(W, "cbxMonitor")->isEnabled());
+  QVERIFY(!Child<QCheckBox>(W, "cbxMonitor")->isChecked());
+  QVERIFY(!W.findChild<QTimer*>(QStringLiteral("tmrPolling"))->isActive());
+  QVERIFY(Child<QLineEdit>(W, "lbeIMSI")->text().isEmpty());
+}
+
+void TestEndToEnd::echoedCommandBecomesTheIdentity() {
+  TSim Sim;
+  QVERIFY(Sim.Start({QStringLiteral("--echo-stuck")}));
+  TForm3 W;
+  W.Modem()->SetPortName(Sim.Path());
+  Child<QCheckBox>(W, "cbxOnline")->setChecked(true);
+  QVERIFY(Child<QCheckBox>(W, "cbxOnline")->isChecked());
+  QCOMPARE(Child<QLineEdit>(W, "lbeManufactrurer")->text(), QStringLiteral("AT+GMI"));
+  QCOMPARE(Child<QLineEdit>(W, "lbeIMSI")->text(), QStringLiteral("AT+CIMI"));
+}
+
+void TestEndToEnd::monitoringFillsTheWindow() {
+  TSim Sim;
+  QVERIFY(Sim.Start({}));
+  TForm3 W;
+  W.Modem()->SetPortName(Sim.Path());
+  Child<QCheckBox>(W, "cbxOnline")->setChecked(true);
+  QVERIFY(Child<QCheckBox>(W, "cbxOnline")->isChecked());
+  Child<QCheckBox>(W, "cbxMonitor")->setChecked(true);
+  QCOMPARE(W.windowTitle(), QStringLiteral("Vantrel"));
+  QTRY_VERIFY_WITH_TIMEOUT(W.History()->Samples().size() >= 2, 15000);
+  QVERIFY(W.windowTitle().startsWith(QStringLiteral("Vantrel:")));
+  QVERIFY(!Child<QLabel>(W, "sttChannel0")->text().isEmpty());
+  QVERIFY(!Child<QLabel>(W, "sttGsmBand0")->text().isEmpty());
+  QVERIFY(!Child<QLabel>(W, "sttCellID0")->text().isEmpty());
+  QVERIFY(!Child<QLabel>(W, "sttChannel1")->text().isEmpty());
+  QVERIFY(!Child<QLineEdit>(W, "lbeRxLev")->text().isEmpty());
+  QVERIFY(!Child<QLineEdit>(W, "lbePLMN")->text().isEmpty());
+  QCOMPARE(W.Cells()[0].Level, static_cast<std::int16_t>(W.History()->Samples().back().Level));
+  QCOMPARE(Child<TLevelBar>(W, "pbrRxLevel0")->BarColor(),
+           QColor(static_cast<int>(LevelColor(W.Cells()[0].Level) & 0xFF),
+                  static_cast<int>(LevelColor(W.Cells()[0].Level) & 0xFF), 255));
+  const QStringList Report = Child<QPlainTextEdit>(W, "memStat")->toPlainText().split('\n');
+  QCOMPARE(Report.size(), 13);
+  QVERIFY(Report[0].startsWith(QStringLiteral("Number of values: ")));
+  Child<QCheckBox>(W, "cbxMonitor")->setChecked(false);
+}
+
+void TestEndToEnd::neighbourErrorKeepsTheNeighbourColumns() {
+  TSim Sim;
+  QVERIFY(Sim.Start({QStringLiteral("--error"), QStringLiteral("AT^MONP")}));
+  TForm3 W;
+  W.Modem()->SetPortName(Sim.Path());
+  Child<QCheckBox>(W, "cbxOnline")->setChecked(true);
+  QVERIFY(Child<QCheckBox>(W, "cbxOnline")->isChecked());
+  Child<QLabel>(W, "sttChannel2")->setText(QStringLiteral("kept"));
+  Child<QCheckBox>(W, "cbxMonitor")->setChecked(true);
+  QTRY_VERIFY_WITH_TIMEOUT(W.History()->Samples().size() >= 2, 15000);
+  QCOMPARE(Child<QLabel>(W, "sttChannel2")->text(), QStringLiteral("kept"));
+  QVERIFY(Child<QLabel>(W, "sttChannel1")->text().isEmpty());
+  QVERIFY(!Child<QLabel>(W, "sttChannel0")->text().isEmpty());
+  QVERIFY(!Child<QLabel>(W, "sttBSIC1")->text().isEmpty());
+  Child<QCheckBox>(W, "cbxMonitor")->setChecked(false);
+}
+
+void TestEndToEnd::uncheckingMonitorDuringACycleEndsMonitoring() {
+  TSim Sim;
+  QVERIFY(Sim.Start({QStringLiteral("--unanswered"), QStringLiteral("AT^MONI")}));
+  TForm3 W;
+  W.Modem()->SetPortName(Sim.Path());
+  auto* Monitor = Child<QCheckBox>(W, "cbxMonitor");
+  Child<QCheckBox>(W, "cbxOnline")->setChecked(true);
+  QVERIFY(Child<QCheckBox>(W, "cbxOnline")->isChecked());
+  Monitor->setChecked(true);
+  // The first cycle starts 1100 ms later and waits 500 ms for AT^MONI.
+  QTimer::singleShot(1300, Monitor, [Monitor] { Monitor->setChecked(false); });
+  QTRY_VERIFY_WITH_TIMEOUT(W.windowTitle().startsWith(QStringLiteral("Vantrel:")), 8000);
+  const QString Caption = W.windowTitle();
+  QVERIFY(!W.findChild<QTimer*>(QStringLiteral("tmrPolling"))->isActive());
+  QTest::qWait(2500);
+  QCOMPARE(W.windowTitle(), Caption);
+  QVERIFY(W.Modem()->IsOpen());
+}
+
+void TestEndToEnd::uncheckingOnlineDuringACycleEndsMonitoring() {
+  TSim Sim;
+  QVERIFY(Sim.Start({QStringLiteral("--unanswered"), QStringLiteral("AT^MONI")}));
+  TForm3 W;
+  W.Modem()->SetPortName(Sim.Path());
+  auto* Online = Child<QCheckBox>(W, "cbxOnline");
+  Online->setChecked(true);
+  QVERIFY(Online->isChecked());
+  Child<QCheckBox>(W, "cbxMonitor")->setChecked(true);
+  QTimer::singleShot(1300, Online, [Online] { Online->setChecked(false); });
+  QTRY_VERIFY_WITH_TIMEOUT(W.windowTitle().startsWith(QStringLiteral("Vantrel:")), 8000);
+  QVERIFY(!W.Modem()->IsOpen());
+  QVERIFY(!Child<QCheckBox>(W, "cbxMonitor")->isChecked());
+  QVERIFY(!Child<QCheckBox>(W, "cbxMonitor")->isEnabled());
+  QVERIFY(!W.findChild<QTimer*>(QStringLiteral("tmrPolling"))->isActive());
+}
+
+void TestEndToEnd::closingMidCycleEndsCleanly() {
+  TSim Sim;
+  QVERIFY(Sim.Start({QStringLiteral("--unanswered"), QStringLiteral("AT^MONI")}));
+  TForm3 W;
+  W.show();
+  W.Modem()->SetPortName(Sim.Path());
+  Child<QCheckBox>(W, "cbxOnline")->setChecked(true);
+  QVERIFY(Child<QCheckBox>(W, "cbxOnline")->isChecked());
+  Child<QCheckBox>(W, "cbxMonitor")->setChecked(true);
+  QTimer::singleShot(1300, &W, [&W] { W.close(); });
+  QTRY_VERIFY_WITH_TIMEOUT(W.windowTitle().startsWith(QStringLiteral("Vantrel:")), 8000);
+  QVERIFY(!W.isVisible());
+  QVERIFY(!W.Modem()->IsOpen());
+}
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_e2e_monitor.moc"

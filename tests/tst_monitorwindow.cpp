@@ -1,0 +1,317 @@
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <QTest>
+#include <QTimer>
+#include <cstring>
+
+#include "app/CycleCaption.h"
+#include "app/LevelBar.h"
+#include "app/monitor_window.h"
+#include "history/LevelHistory.h"
+#include "serial/SerialPortDriver.h"
+
+using TReplyPieces = QList<std::pair<int, QByteArray>>;
+
+namespace {
+
+// The far end of a pseudo-terminal, answering each command line with a script.
+class TScriptedPeer : public QObject {
+ public:
+  bool Open() {
+    int Slave = -1;
+    if (openpty(&FMaster, &Slave, FName, nullptr, nullptr) != 0) return false;
+    termios T{};
+    tcgetattr(Slave, &T);
+    cfmakeraw(&T);
+    tcsetattr(Slave, TCSANOW, &T);
+    ::close(Slave);
+    fcntl(FMaster, F_SETFL, fcntl(FMaster, F_GETFL) | O_NONBLOCK);
+    FNotifier = new QSocketNotifier(FMaster, QSocketNotifier::Read, this);
+    connect(FNotifier, &QSocketNotifier::activated, this, [this] { OnReadable(); });
+    return true;
+  }
+  ~TScriptedPeer() override {
+    delete FNotifier;
+    if (FMaster >= 0) ::close(FMaster);
+  }
+  QString SlavePath() const { return QString::fromLatin1(FName); }
+  void Write(const QByteArray& Bytes) const {
+    [[maybe_unused]] const ssize_t N =
+        ::write(FMaster, Bytes.constData(), static_cast<size_t>(Bytes.size()));
+  }
+  // Replies are sent in pieces, each after its delay in ms from the command.
+  void SetReply(QList<std::pair<int, QByteArray>> Pieces) { FPieces = std::move(Pieces); }
+  QByteArray Received() const { return FReceived; }
+
+ private:
+  void OnReadable() {
+    char Buffer[512];
+    ssize_t N;
+    while ((N = ::read(FMaster, Buffer, sizeof Buffer)) > 0) {
+      FReceived.append(Buffer, N);
+      if (std::memchr(Buffer, '\r', static_cast<size_t>(N)) != nullptr)
+        for (const auto& [Delay, Bytes] : FPieces)
+          QTimer::singleShot(Delay, this, [this, Bytes] { Write(Bytes); });
+    }
+  }
+  int FMaster = -1;
+  char FName[256] = {};
+  QSocketNotifier* FNotifier = nullptr;
+  QList<std::pair<int, QByteArray>> FPieces;
+  QByteArray FReceived;
+};
+
+}  // namespace
+
+class TestMonitorWindow : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void startState();
+  void controlsCarryTheirNames_data();
+  void controlsCarryTheirNames();
+  void clearRoutinesEmptyTextsOnly();
+  void replyBufferStaysBounded();
+  void cycleCaption_data();
+  void cycleCaption();
+  void levelBarClampsToItsRange();
+  void execCommand_data();
+  void execCommand();
+  void execCommandDropsEarlierBytes();
+  void execCommandOnClosedPortTimesOut();
+  void closeRequestDuringWait();
+};
+
+void TestMonitorWindow::startState() {
+  TForm3 W;
+  auto* Online = W.findChild<QCheckBox*>(QStringLiteral("cbxOnline"));
+  auto* Monitor = W.findChild<QCheckBox*>(QStringLiteral("cbxMonitor"));
+  auto* Opts = W.findChild<QPushButton*>(QStringLiteral("bbtOpts"));
+  auto* Timer = W.findChild<QTimer*>(QStringLiteral("tmrPolling"));
+  QVERIFY(Online && Monitor && Opts && Timer);
+  QVERIFY(!Online->isChecked() && Online->isEnabled());
+  QVERIFY(!Monitor->isChecked() && !Monitor->isEnabled());
+  QVERIFY(Opts->isEnabled());
+  QVERIFY(!Timer->isActive());
+  QCOMPARE(Timer->interval(), 1100);
+  QCOMPARE(W.windowTitle(), QStringLiteral("Vantrel"));
+
+  TSerialPortDriver* M = W.Modem();
+  QVERIFY(!M->IsOpen());
+  QCOMPARE(M->Port(), TPortNumber::pnCOM1);
+  QCOMPARE(M->PortName(), QStringLiteral("\\\\.\\COM1"));
+  QCOMPARE(M->BaudRate(), TBaudRate::brCustom);
+  QCOMPARE(M->BaudRateValue(), 19200u);
+  QCOMPARE(M->DataBits(), TDataBits::db8BITS);
+  QCOMPARE(M->StopBits(), TStopBits::sb1BITS);
+  QCOMPARE(M->Parity(), TParity::ptNONE);
+  QCOMPARE(M->HwFlow(), THwFlowControl::hfNONE);
+  QCOMPARE(M->SwFlow(), TSwFlowControl::sfNONE);
+  QCOMPARE(M->InBufSize(), 4096u);
+  QCOMPARE(M->OutBufSize(), 2048u);
+  QCOMPARE(M->PacketSize(), std::int16_t(-1));
+  QCOMPARE(M->PacketTimeout(), -1);
+  QCOMPARE(M->PacketMode(), TPacketMode::pmDiscard);
+  QCOMPARE(M->PollingDelay(), std::uint16_t(50));
+  QVERIFY(M->EnableDTROnOpen());
+  QCOMPARE(M->OutputTimeout(), std::uint16_t(500));
+  QCOMPARE(M->InputTimeout(), 250u);
+  QVERIFY(!M->CheckLineStatus());
+
+  for (int I = 0; I < 7; ++I) {
+    auto* Bar = W.findChild<TLevelBar*>(QStringLiteral("pbrRxLevel%1").arg(I));
+    QCOMPARE(Bar->Min(), -113);
+    QCOMPARE(Bar->Max(), -47);
+    QCOMPARE(Bar->Position(), -113);
+  }
+  QCOMPARE(W.History()->Samples().size(), std::size_t(0));
+  QCOMPARE(W.History()->WindowMin(), -0.5);
+  QCOMPARE(W.History()->WindowMax(), 30.5);
+}
+
+void TestMonitorWindow::controlsCarryTheirNames_data() {
+  QTest::addColumn<QString>("name");
+  const char* Fixed[] = {"cpdModem",         "tmrPolling", "cbxOnline",   "cbxMonitor", "bbtOpts",
+                         "lbeManufactrurer", "lbeModel",   "lbeRevision", "lbeIMEI",    "lbeIMSI",
+                         "lbeRxLev",         "lbeC1",      "lbePWR",      "lbePLMN",    "lbeLAC",
+                         "chtRxLevel",       "memStat",    "Shape1"};
+  for (const char* N : Fixed) QTest::newRow(N) << QString::fromLatin1(N);
+  for (const char* Prefix :
+       {"pbrRxLevel", "sttGsmBand", "sttChannel", "sttRxLevel", "sttBSIC", "sttCellID"})
+    for (int I = 0; I < 7; ++I) {
+      const QString N = QString::fromLatin1(Prefix) + QString::number(I);
+      QTest::newRow(qPrintable(N)) << N;
+    }
+  for (int I = 2; I <= 16; ++I) {
+    const QString N = QStringLiteral("Label%1").arg(I);
+    QTest::newRow(qPrintable(N)) << N;
+  }
+}
+
+void TestMonitorWindow::controlsCarryTheirNames() {
+  QFETCH(QString, name);
+  TForm3 W;
+  QVERIFY2(W.findChild<QObject*>(name) != nullptr, qPrintable(name));
+}
+
+void TestMonitorWindow::clearRoutinesEmptyTextsOnly() {
+  TForm3 W;
+  auto* Cell = W.findChild<QLabel*>(QStringLiteral("sttChannel3"));
+  QPalette P = Cell->palette();
+  P.setColor(QPalette::WindowText, Qt::red);
+  Cell->setPalette(P);
+  Cell->setText(QStringLiteral("abc"));
+  auto* Bar = W.findChild<TLevelBar*>(QStringLiteral("pbrRxLevel2"));
+  Bar->SetPosition(-70);
+  Bar->SetBarColor(QColor(95, 95, 255));
+  auto* Imei = W.findChild<QLineEdit*>(QStringLiteral("lbeIMEI"));
+  Imei->setText(QStringLiteral("123"));
+  auto* Bsic = W.findChild<QLabel*>(QStringLiteral("sttBSIC0"));
+  Bsic->setText(QStringLiteral("7"));
+  W.History()->AppendLevel(-80, 0xFF5F5F);
+
+  W.ClearAll();
+  QVERIFY(Cell->text().isEmpty());
+  QVERIFY(Imei->text().isEmpty());
+  QVERIFY(Bsic->text().isEmpty());
+  QCOMPARE(Cell->palette().color(QPalette::WindowText), QColor(Qt::red));
+  QCOMPARE(Bar->Position(), -70);
+  QCOMPARE(Bar->BarColor(), QColor(95, 95, 255));
+  QCOMPARE(W.History()->Samples().size(), std::size_t(0));
+}
+
+void TestMonitorWindow::replyBufferStaysBounded() {
+  TForm3 W;
+  QByteArray Chunk(600 * 1024, 'a');
+  W.cpdModemReceiveData(nullptr, reinterpret_cast<const std::uint8_t*>(Chunk.constData()),
+                        static_cast<std::uint32_t>(Chunk.size()));
+  Chunk.fill('b');
+  W.cpdModemReceiveData(nullptr, reinterpret_cast<const std::uint8_t*>(Chunk.constData()),
+                        static_cast<std::uint32_t>(Chunk.size()));
+  QCOMPARE(W.Reply().size(), TForm3::MaxReplySize);
+  // The newest bytes are kept, the oldest dropped.
+  QVERIFY(W.Reply().endsWith(Chunk));
+  QCOMPARE(W.Reply().front(), 'a');
+}
+
+void TestMonitorWindow::cycleCaption_data() {
+  QTest::addColumn<QTime>("time");
+  QTest::addColumn<QString>("separator");
+  QTest::addColumn<QString>("caption");
+  QTest::newRow("afternoon") << QTime(14, 5, 33) << ":"
+                             << "Vantrel:14:05:33";
+  QTest::newRow("midnight") << QTime(0, 0, 0) << ":"
+                            << "Vantrel:00:00:00";
+  QTest::newRow("dot locale") << QTime(9, 7, 1) << "."
+                              << "Vantrel:09.07.01";
+}
+
+void TestMonitorWindow::cycleCaption() {
+  QFETCH(QTime, time);
+  QFETCH(QString, separator);
+  QFETCH(QString, caption);
+  QCOMPARE(CycleCaption(QStringLiteral("Vantrel"), time, separator), caption);
+}
+
+void TestMonitorWindow::levelBarClampsToItsRange() {
+  TLevelBar Bar;
+  Bar.SetRange(-113, -47);
+  Bar.SetPosition(-114);
+  QCOMPARE(Bar.Position(), -113);
+  Bar.SetPosition(0);
+  QCOMPARE(Bar.Position(), -47);
+  QCOMPARE(TLevelBar::FillHeight(-113, -47, -113, 107), 0);
+  QCOMPARE(TLevelBar::FillHeight(-113, -47, -47, 107), 107);
+  QCOMPARE(TLevelBar::FillHeight(-113, -47, -80, 107), 54);
+  QCOMPARE(TLevelBar::FillHeight(-113, -47, -500, 107), 0);
+}
+
+void TestMonitorWindow::execCommand_data() {
+  QTest::addColumn<TReplyPieces>("pieces");
+  QTest::addColumn<bool>("result");
+  QTest::addColumn<QByteArray>("reply");
+  using P = TReplyPieces;
+  QTest::newRow("whole") << P{{0, "\r\nX1\r\n\r\nOK\r\n"}} << true
+                         << QByteArray("\r\nX1\r\n\r\nOK\r\n");
+  QTest::newRow("terminator split")
+      << P{{0, "\r\nX1\r\n\r\nO"}, {150, "K\r\n"}} << true << QByteArray("\r\nX1\r\n\r\nOK\r\n");
+  QTest::newRow("final line break missing") << P{{0, "\r\nX1\r\n\r\nOK"}} << false << QByteArray();
+  QTest::newRow("error reply") << P{{0, "\r\nERROR\r\n"}} << false << QByteArray();
+  QTest::newRow("no reply") << P{} << false << QByteArray();
+}
+
+void TestMonitorWindow::execCommand() {
+  QFETCH(TReplyPieces, pieces);
+  QFETCH(bool, result);
+  QFETCH(QByteArray, reply);
+  TScriptedPeer Peer;
+  if (!Peer.Open()) QSKIP("no pseudo-terminal");
+  Peer.SetReply(pieces);
+  TForm3 W;
+  W.Modem()->SetPortName(Peer.SlavePath());
+  QVERIFY(W.Modem()->OpenPort());
+  QElapsedTimer Clock;
+  Clock.start();
+  QCOMPARE(W.ExecCommand("AT+GMI\r", "\r\nOK\r\n", 1, 500), result);
+  const qint64 Took = Clock.elapsed();
+  QCOMPARE(W.Reply(), reply);
+  QCOMPARE(Peer.Received(), QByteArray("AT+GMI\r"));
+  if (!result) QVERIFY2(Took >= 500 && Took < 3000, qPrintable(QString::number(Took)));
+}
+
+void TestMonitorWindow::execCommandDropsEarlierBytes() {
+  TScriptedPeer Peer;
+  if (!Peer.Open()) QSKIP("no pseudo-terminal");
+  TForm3 W;
+  W.Modem()->SetPortName(Peer.SlavePath());
+  QVERIFY(W.Modem()->OpenPort());
+  // A late reply that is queued on the port, and one already delivered.
+  Peer.Write("\r\nSTALE\r\n\r\nOK\r\n");
+  const QByteArray Delivered("\r\nOLD\r\n\r\nOK\r\n");
+  W.cpdModemReceiveData(nullptr, reinterpret_cast<const std::uint8_t*>(Delivered.constData()),
+                        static_cast<std::uint32_t>(Delivered.size()));
+  QTest::qSleep(50);
+  QVERIFY(!W.ExecCommand("AT\r", "\r\nOK\r\n", 1, 500));
+  QVERIFY(W.Reply().isEmpty());
+}
+
+void TestMonitorWindow::execCommandOnClosedPortTimesOut() {
+  TForm3 W;
+  QElapsedTimer Clock;
+  Clock.start();
+  QVERIFY(!W.ExecCommand("AT^MONI\r", "\r\nOK\r\n", 1, 500));
+  QVERIFY(Clock.elapsed() >= 500);
+  QVERIFY(Clock.elapsed() < 3000);
+  QVERIFY(W.Reply().isEmpty());
+  // Two attempts take twice as long.
+  Clock.restart();
+  QVERIFY(!W.ExecCommand("AT\r", "\r\nOK\r\n", 2, 200));
+  QVERIFY(Clock.elapsed() >= 400);
+}
+
+void TestMonitorWindow::closeRequestDuringWait() {
+  TScriptedPeer Peer;
+  if (!Peer.Open()) QSKIP("no pseudo-terminal");
+  TForm3 W;
+  W.show();
+  W.Modem()->SetPortName(Peer.SlavePath());
+  QVERIFY(W.Modem()->OpenPort());
+  QTimer::singleShot(100, &W, [&W] { W.close(); });
+  QVERIFY(!W.ExecCommand("AT^MONI\r", "\r\nOK\r\n", 1, 500));
+  QVERIFY(!W.Modem()->IsOpen());
+  QVERIFY(!W.isVisible());
+  QVERIFY(W.Reply().isEmpty());
+}
+
+QTEST_MAIN(TestMonitorWindow)
+#include "tst_monitorwindow.moc"
