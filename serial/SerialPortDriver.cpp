@@ -29,8 +29,9 @@ TSerialPortDriver::TSerialPortDriver(std::unique_ptr<ISerialDevice> Device,
     : QObject(Owner),
       FDevice(std::move(Device)),
       FTickCount(std::move(TickCount)),
-      FPollTimer(new QTimer(this)),
-      FRxBuffer(FInBufSize, 0) {
+      FPollTimer(new QTimer(this)) {
+  // Sized here rather than in the list above: the buffer is declared before its size member.
+  FRxBuffer.assign(FInBufSize, 0);
   connect(FPollTimer, &QTimer::timeout, this, &TSerialPortDriver::PollWindowProc);
 }
 

@@ -1,0 +1,188 @@
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTest>
+
+#include "serial/SerialPortDriver.h"
+#include "serial/platform/PortResolver.h"
+
+namespace {
+
+// A pseudo-terminal pair; the test plays the far end on the master.
+struct TPty {
+  int Master = -1;
+  int Slave = -1;
+  QString SlaveName;
+  bool Open() {
+    char Name[256] = {};
+    if (openpty(&Master, &Slave, Name, nullptr, nullptr) != 0) return false;
+    fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
+    SlaveName = QString::fromLocal8Bit(Name);
+    return true;
+  }
+  void CloseSlave() {
+    if (Slave >= 0) ::close(Slave);
+    Slave = -1;
+  }
+  void CloseMaster() {
+    if (Master >= 0) ::close(Master);
+    Master = -1;
+  }
+  QByteArray ReadMaster() {
+    char Buf[256];
+    const ssize_t N = ::read(Master, Buf, sizeof Buf);
+    return N > 0 ? QByteArray(Buf, static_cast<int>(N)) : QByteArray();
+  }
+  ~TPty() {
+    CloseSlave();
+    CloseMaster();
+  }
+};
+
+}  // namespace
+
+class TestLinuxDevice : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void bytesBothWays() {
+    TPty P;
+    if (!P.Open()) QSKIP("no pseudo-terminal");
+    TSerialPortDriver D;
+    QByteArray Got;
+    D.OnReceiveData = [&Got](QObject*, const std::uint8_t* Data, std::uint32_t Size) {
+      Got.append(reinterpret_cast<const char*>(Data), static_cast<int>(Size));
+    };
+    D.SetPortName(P.SlaveName);
+    D.SetPollingDelay(5);
+    QVERIFY(D.OpenPort());
+    P.CloseSlave();  // the driver's descriptor keeps the slave side alive
+    QVERIFY(::write(P.Master, "\r\nOK\r\n", 6) == 6);
+    QTRY_COMPARE(Got, QByteArray("\r\nOK\r\n"));
+    QVERIFY(D.TransmitText("AT^MONI\r"));
+    QByteArray Sent;
+    QTRY_VERIFY((Sent += P.ReadMaster()) == QByteArray("AT^MONI\r"));
+    D.SetBaudRateValue(250000);  // a rate without a B* constant
+    QVERIFY(D.ConfigureLine());
+    QVERIFY(D.ReadModemLines().IsEmpty());  // a pty has no modem lines
+  }
+
+  void secondOpenFails() {
+    TPty P;
+    if (!P.Open()) QSKIP("no pseudo-terminal");
+    TSerialPortDriver First;
+    TSerialPortDriver Second;
+    First.SetPortName(P.SlaveName);
+    Second.SetPortName(P.SlaveName);
+    QVERIFY(First.OpenPort());
+    QVERIFY(!Second.OpenPort());
+    QVERIFY(!Second.IsOpen());
+    First.ClosePort();
+    QVERIFY(Second.OpenPort());  // the lock went with the first handle
+  }
+
+  void nonTerminalsFail_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("regular file") << QStringLiteral("file");
+    QTest::newRow("fifo") << QStringLiteral("fifo");
+    QTest::newRow("directory") << QStringLiteral("dir");
+    QTest::newRow("missing") << QStringLiteral("missing");
+  }
+  void nonTerminalsFail() {
+    QFETCH(QString, kind);
+    QTemporaryDir Dir;
+    QVERIFY(Dir.isValid());
+    QString Path = Dir.filePath(QStringLiteral("x"));
+    if (kind == QLatin1String("file")) {
+      QFile F(Path);
+      QVERIFY(F.open(QIODevice::WriteOnly));
+      F.write("data");
+    } else if (kind == QLatin1String("fifo")) {
+      QCOMPARE(::mkfifo(Path.toLocal8Bit().constData(), 0600), 0);
+    } else if (kind == QLatin1String("dir")) {
+      Path = Dir.path();
+    }
+    TSerialPortDriver D;
+    D.SetPortName(Path);
+    QElapsedTimer T;
+    T.start();
+    QVERIFY(!D.OpenPort());
+    QVERIFY(!D.IsOpen());
+    QVERIFY2(T.elapsed() < 3000, "open must not block");
+  }
+
+  void hangUpIsHarmless() {
+    TPty P;
+    if (!P.Open()) QSKIP("no pseudo-terminal");
+    TSerialPortDriver D;
+    int Events = 0;
+    D.OnReceiveData = [&Events](QObject*, const std::uint8_t*, std::uint32_t) { ++Events; };
+    D.SetPortName(P.SlaveName);
+    D.SetOutputTimeout(50);
+    QVERIFY(D.OpenPort());
+    P.CloseSlave();
+    P.CloseMaster();  // the far end goes away
+    for (int I = 0; I < 5; ++I) D.PollWindowProc();
+    QCOMPARE(Events, 0);
+    QElapsedTimer T;
+    T.start();
+    QVERIFY(!D.TransmitText("AT\r"));
+    QVERIFY2(T.elapsed() < 5000, "send must give up");
+    D.ClosePort();
+    QVERIFY(!D.IsOpen());
+    D.PollWindowProc();
+  }
+
+  void resolvesComThroughPortMap() {
+    TPty P;
+    if (!P.Open()) QSKIP("no pseudo-terminal");
+    QTemporaryDir Config;
+    QVERIFY(Config.isValid());
+    const QByteArray OldXdg = qgetenv("XDG_CONFIG_HOME");
+    const bool HadXdg = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", Config.path().toLocal8Bit());
+    const QString Ports = Config.filePath(QStringLiteral("vantrel/ports"));
+    QVERIFY(QDir().mkpath(Ports));
+    QVERIFY(QFile::link(P.SlaveName, Ports + QStringLiteral("/com1")));
+    QVERIFY(QFile::link(QStringLiteral("/nonexistent/tty"), Ports + QStringLiteral("/com3")));
+
+    const TPortResolution Com1 = ResolvePortName(QStringLiteral("\\\\.\\com1"));
+    const TPortResolution Com3 = ResolvePortName(QStringLiteral("\\\\.\\COM3"));
+    const TPortResolution Path = ResolvePortName(P.SlaveName);
+    const TPortResolution Junk = ResolvePortName(QStringLiteral("modem"));
+
+    TSerialPortDriver D;
+    D.SetPort(TPortNumber::pnCOM1);
+    QByteArray Got;
+    D.OnReceiveData = [&Got](QObject*, const std::uint8_t* Data, std::uint32_t Size) {
+      Got.append(reinterpret_cast<const char*>(Data), static_cast<int>(Size));
+    };
+    D.SetPollingDelay(5);
+    const bool Opened = D.OpenPort();
+    if (HadXdg)
+      qputenv("XDG_CONFIG_HOME", OldXdg);
+    else
+      qunsetenv("XDG_CONFIG_HOME");
+
+    QVERIFY(Com1.Resolved);
+    QCOMPARE(Com1.DevicePath, QFileInfo(P.SlaveName).canonicalFilePath());
+    QCOMPARE(Com1.Accessible, ::access(P.SlaveName.toLocal8Bit().constData(), R_OK | W_OK) == 0);
+    QVERIFY(!Com3.Resolved);  // a dangling mapping is not replaced by a system port
+    QVERIFY(Path.Resolved);
+    QCOMPARE(Path.DevicePath, Com1.DevicePath);
+    QVERIFY(!Junk.Resolved);
+    QVERIFY(Opened);
+    QVERIFY(::write(P.Master, "x", 1) == 1);
+    QTRY_COMPARE(Got, QByteArray("x"));
+  }
+};
+
+QTEST_MAIN(TestLinuxDevice)
+#include "tst_linuxdevice.moc"
