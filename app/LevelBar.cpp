@@ -3,7 +3,9 @@
 #include <QPainter>
 #include <algorithm>
 
-TLevelBar::TLevelBar(QWidget* Parent) : QWidget(Parent) { setFocusPolicy(Qt::NoFocus); }
+TLevelBar::TLevelBar(QWidget* Parent) : QWidget(Parent) {
+  setFocusPolicy(Qt::NoFocus);
+}
 
 void TLevelBar::SetRange(int Min, int Max) {
   FMin = Min;
@@ -46,5 +48,6 @@ void TLevelBar::paintEvent(QPaintEvent*) {
   const QRect Inner = Outer.adjusted(1, 1, -1, -1);
   const int Fill = FillHeight(FMin, FMax, FPosition, Inner.height());
   if (Fill > 0)
-    Painter.fillRect(QRect(Inner.left(), Inner.bottom() - Fill + 1, Inner.width(), Fill), FBarColor);
+    Painter.fillRect(QRect(Inner.left(), Inner.bottom() - Fill + 1, Inner.width(), Fill),
+                     FBarColor);
 }
