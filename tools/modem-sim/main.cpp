@@ -1,6 +1,7 @@
 // vantrel-modem-sim: a GSM modem on a pseudo-terminal, for the demo and the end-to-end tests.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -192,6 +193,19 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (rc == 0 && core.hangupDue()) {
+    // Closing the master discards what the program has not read yet; give it a
+    // moment to take the last reply, so the hang-up comes after the answer. The
+    // kernel moves written bytes to the slave side a little later, so an empty
+    // queue counts only once it has stayed empty for a while.
+    int emptyChecks = 0;
+    for (int waited = 0; waited < 2000 && emptyChecks < 10; waited += 10) {
+      int queued = 0;
+      if (ioctl(slaveFd, FIONREAD, &queued) != 0) break;
+      emptyChecks = queued == 0 ? emptyChecks + 1 : 0;
+      usleep(10000);
+    }
+  }
   if (!options.noLink) removeLink(link, slave);
   close(slaveFd);
   close(master);

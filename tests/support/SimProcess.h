@@ -1,0 +1,91 @@
+#pragma once
+
+// Runs vantrel-modem-sim for a test. The test target passes the built binary as
+//   target_compile_definitions(<test> PRIVATE
+//   VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
+// and usually sets XDG_CONFIG_HOME to a temporary folder, so the comN link lands there.
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+namespace vantrel::test {
+
+class SimProcess {
+ public:
+#ifdef VANTREL_MODEM_SIM_PATH
+  SimProcess() : SimProcess(QStringLiteral(VANTREL_MODEM_SIM_PATH)) {}
+#endif
+  explicit SimProcess(QString program) : m_program(std::move(program)) {}
+  ~SimProcess() {
+    stop();
+  }
+  SimProcess(const SimProcess&) = delete;
+  SimProcess& operator=(const SimProcess&) = delete;
+
+  /// Starts the simulator and waits for its "READY <path>" line. False when it did
+  /// not start, exited first (a refused link, say) or stayed silent past the time-out.
+  bool start(const QStringList& args = {},
+             const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+             int timeoutMs = 10000) {
+    stop();
+    m_slave.clear();
+    m_process.setProcessEnvironment(env);
+    m_process.setProgram(m_program);
+    m_process.setArguments(args);
+    m_process.start();
+    if (!m_process.waitForStarted(timeoutMs)) return false;
+    QDeadlineTimer deadline(timeoutMs);
+    while (!m_process.canReadLine()) {
+      if (m_process.state() != QProcess::Running || deadline.hasExpired()) return false;
+      m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+      if (m_process.state() != QProcess::Running && !m_process.canReadLine()) return false;
+    }
+    const QString line = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+    if (!line.startsWith(QLatin1String("READY /"))) return false;
+    m_slave = line.mid(6);
+    return true;
+  }
+
+  /// The pseudo-terminal's slave device, e.g. "/dev/pts/3"; empty before a successful start.
+  QString slavePath() const {
+    return m_slave;
+  }
+
+  /// Sends SIGTERM and waits; true when the simulator ended by itself with exit code 0.
+  bool stop(int timeoutMs = 5000) {
+    if (m_process.state() == QProcess::NotRunning)
+      return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+    m_process.terminate();
+    if (!m_process.waitForFinished(timeoutMs)) {
+      m_process.kill();
+      m_process.waitForFinished(timeoutMs);
+      return false;
+    }
+    return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+  }
+
+  /// Waits for the simulator to end on its own (e.g. after --hangup-after).
+  bool waitForExit(int timeoutMs = 5000) {
+    return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
+  }
+
+  QProcess& process() {
+    return m_process;
+  }
+  int exitCode() const {
+    return m_process.exitCode();
+  }
+  QByteArray errorOutput() {
+    return m_process.readAllStandardError();
+  }
+
+ private:
+  QString m_program;
+  QProcess m_process;
+  QString m_slave;
+};
+
+}  // namespace vantrel::test
