@@ -1,6 +1,7 @@
 #include "serial/SerialSettingsDlg.h"
 
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -23,6 +24,20 @@ std::optional<std::uint32_t> ParseBaudRateText(const QString& Text) {
 }
 
 namespace {
+// The dialog's rows are measured for MS Sans Serif at 11 pixels; fonts-wine ships
+// a face with its metrics. Without it the desktop's sans at the same size stands in.
+QFont DialogFont() {
+  static const QString Family = [] {
+    const int Id = QFontDatabase::addApplicationFont(
+        QStringLiteral("/usr/share/wine/fonts/ms_sans_serif.ttf"));
+    const QStringList Families = QFontDatabase::applicationFontFamilies(Id);
+    return Families.isEmpty() ? QString() : Families.first();
+  }();
+  QFont Font = Family.isEmpty() ? QFont() : QFont(Family);
+  Font.setPixelSize(11);
+  return Font;
+}
+
 QComboBox* MakeList(QWidget* Page, const char* Name, int Top, const QStringList& Items,
                     bool Editable = false) {
   auto* Box = new QComboBox(Page);
@@ -47,9 +62,7 @@ TSerialSettingsForm::TSerialSettingsForm(QWidget* Owner, TSerialPortDriver* Driv
     : QDialog(Owner), FDriver(Driver) {
   setObjectName(QStringLiteral("SerialSettingsForm"));
   setWindowTitle(QStringLiteral("Settings"));
-  QFont F = font();
-  F.setPixelSize(11);
-  setFont(F);
+  setFont(DialogFont());
   // The port details below the pages need room the original layout did not have.
   setFixedSize(314, 206 + 58);
   ShowError = [this](const QString& Text, const QString& Title) {
