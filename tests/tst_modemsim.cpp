@@ -35,6 +35,22 @@ QStringList lines(const std::string& reply) {
                                              Qt::SkipEmptyParts);
 }
 
+// The settings a control line may touch, and two it must not, in one comparable text.
+QString describe(const Options& o) {
+  QStringList parts;
+  for (const auto& c : o.unanswered) parts << QStringLiteral("unanswered=%1").arg(c.c_str());
+  for (const auto& c : o.error) parts << QStringLiteral("error=%1").arg(c.c_str());
+  if (o.echoStuck) parts << QStringLiteral("echo-stuck");
+  if (o.cutFinal) parts << QStringLiteral("cut-final");
+  if (o.split) parts << QStringLiteral("split=%1").arg(o.split);
+  if (o.gapMs) parts << QStringLiteral("gap=%1").arg(o.gapMs);
+  if (o.garbage) parts << QStringLiteral("garbage");
+  if (o.flood) parts << QStringLiteral("flood");
+  if (o.hangupAfter) parts << QStringLiteral("hangup=%1").arg(o.hangupAfter);
+  parts << QStringLiteral("port=%1").arg(o.port) << QStringLiteral("seed=%1").arg(*o.seed);
+  return parts.join(' ');
+}
+
 ModemCore quietCore(Options o = {}) {
   if (!o.seed) o.seed = 1;
   ModemCore core(std::move(o));
@@ -105,11 +121,16 @@ class TestModemSim : public QObject {
   void pacer();
   void options_data();
   void options();
+  void controlLines_data();
+  void controlLines();
+  void faultsSwitchedWhileRunning();
 
   void binaryReadyAndLink();
   void binaryRefusesLiveLink();
   void binaryReplacesDanglingLink();
   void binaryHangupAfter();
+  void binaryControlInput();
+  void binaryTakesOverItsOwnStaleLink();
 };
 
 void TestModemSim::replies_data() {
@@ -428,6 +449,77 @@ void TestModemSim::options() {
   QCOMPARE(parseOptions(a, o).empty(), ok);
 }
 
+void TestModemSim::controlLines_data() {
+  QTest::addColumn<QString>("line");
+  QTest::addColumn<QString>("answer");
+  QTest::addColumn<QString>("after");
+  const QString before = QStringLiteral("split=3 garbage port=4 seed=5");
+  QTest::newRow("replace") << "faults --error AT^MONP --unanswered at+gmi"
+                           << "OK"
+                           << "unanswered=AT+GMI error=AT^MONP port=4 seed=5";
+  QTest::newRow("all off") << "faults"
+                           << "OK"
+                           << "port=4 seed=5";
+  QTest::newRow("blanks and CR") << "  faults   --cut-final\r"
+                                 << "OK"
+                                 << "cut-final port=4 seed=5";
+  QTest::newRow("split and gap") << "faults --split 1 --gap 2"
+                                 << "OK"
+                                 << "split=1 gap=2 port=4 seed=5";
+  QTest::newRow("hang-up") << "faults --hangup-after 1"
+                           << "OK"
+                           << "hangup=1 port=4 seed=5";
+  QTest::newRow("start option refused") << "faults --port 2"
+                                        << "ERROR not a fault option: --port" << before;
+  QTest::newRow("bad value keeps all") << "faults --flood --split 0"
+                                       << "ERROR --split needs a positive number" << before;
+  QTest::newRow("missing value") << "faults --error"
+                                 << "ERROR --error needs a command" << before;
+  QTest::newRow("unknown command") << "reset"
+                                   << "ERROR unknown control command reset" << before;
+  QTest::newRow("empty") << ""
+                         << "ERROR empty control line" << before;
+}
+
+void TestModemSim::controlLines() {
+  QFETCH(QString, line);
+  QFETCH(QString, answer);
+  QFETCH(QString, after);
+  Options o;
+  o.garbage = true;
+  o.split = 3;
+  o.port = 4;
+  o.seed = 5;
+  QCOMPARE(QString::fromStdString(applyControl(line.toStdString(), o)), answer);
+  QCOMPARE(describe(o), after);
+}
+
+void TestModemSim::faultsSwitchedWhileRunning() {
+  ModemCore core = quietCore();
+  Options faults;
+  faults.echoStuck = true;
+  faults.error.insert("AT+GMI");
+  core.setFaults(faults);
+  QVERIFY(core.echo());
+  QCOMPARE(core.feed("AT+GMI\r"), std::string("AT+GMI\r\r\nERROR\r\n"));
+  core.setFaults(Options{});
+  // Echo goes back to what ATE0 asked for.
+  QVERIFY(!core.echo());
+  QCOMPARE(core.feed("AT+GMI\r"), std::string("\r\nVantrel Labs\r\n\r\nOK\r\n"));
+
+  // A hang-up set while running counts from then on, not from the start.
+  Options hangup;
+  hangup.hangupAfter = 2;
+  core.setFaults(hangup);
+  QVERIFY(!core.hangupDue());
+  QCOMPARE(core.feed("AT\r"), std::string("\r\nOK\r\n"));
+  QVERIFY(!core.hangupDue());
+  QCOMPARE(core.feed("AT\rAT\r"), std::string("\r\nOK\r\n"));
+  QVERIFY(core.hangupDue());
+  core.setFaults(Options{});
+  QVERIFY(!core.hangupDue());
+}
+
 void TestModemSim::binaryReadyAndLink() {
   if (!ptyAvailable()) QSKIP("no pseudo-terminals here");
   QTemporaryDir xdg;
@@ -506,6 +598,59 @@ void TestModemSim::binaryHangupAfter() {
   QVERIFY(poll(&p, 1, 2000) > 0);
   QVERIFY(p.revents & (POLLHUP | POLLERR | POLLIN));
   ::close(fd);
+}
+
+void TestModemSim::binaryControlInput() {
+  if (!ptyAvailable()) QSKIP("no pseudo-terminals here");
+  vantrel::test::SimProcess sim;
+  QVERIFY(sim.start({"--no-link", "--control", "--seed", "1"}));
+  const int fd = openPort(sim.slavePath());
+  QVERIFY(fd >= 0);
+  QVERIFY(::write(fd, "ATE0\r", 5) == 5);
+  QVERIFY(readUntil(fd, "OK\r\n").endsWith("OK\r\n"));
+  const QByteArray gmi = "\r\nVantrel Labs\r\n\r\nOK\r\n";
+
+  QVERIFY(sim.control(QStringLiteral("faults --error AT+GMI")));
+  QVERIFY(::write(fd, "AT+GMI\r", 7) == 7);
+  QCOMPARE(readUntil(fd, "ERROR\r\n"), QByteArray("\r\nERROR\r\n"));
+
+  QVERIFY(!sim.control(QStringLiteral("faults --nonsense")));
+  QVERIFY(sim.lastAnswer().startsWith(QLatin1String("ERROR ")));
+  QVERIFY(::write(fd, "AT+GMI\r", 7) == 7);  // the bad line changed nothing
+  QCOMPARE(readUntil(fd, "ERROR\r\n"), QByteArray("\r\nERROR\r\n"));
+
+  // A flood switched off is over once the answer is in: nothing but the reply follows.
+  QVERIFY(sim.control(QStringLiteral("faults --flood")));
+  QTest::qWait(50);
+  QVERIFY(sim.control(QStringLiteral("faults")));
+  tcflush(fd, TCIFLUSH);
+  QTest::qWait(50);
+  QVERIFY(::write(fd, "AT+GMI\r", 7) == 7);
+  QCOMPARE(readUntil(fd, "OK\r\n"), gmi);
+
+  // The end of the control input ends the simulator, as its controller is gone.
+  sim.process().closeWriteChannel();
+  QVERIFY(sim.waitForExit());
+  QCOMPARE(sim.exitCode(), 0);
+  ::close(fd);
+}
+
+void TestModemSim::binaryTakesOverItsOwnStaleLink() {
+  if (!ptyAvailable()) QSKIP("no pseudo-terminals here");
+  QTemporaryDir xdg;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), xdg.path());
+  const QString link = xdg.path() + QStringLiteral("/vantrel/ports/com1");
+  vantrel::test::SimProcess crashed;
+  QVERIFY(crashed.start({}, env));
+  crashed.kill();
+  QCOMPARE(QFileInfo(link).symLinkTarget(), crashed.slavePath());  // left behind
+  // The next simulator usually gets the freed pseudo-terminal back, so the link that
+  // is left points at its own device; either way it takes the name over.
+  vantrel::test::SimProcess next;
+  QVERIFY2(next.start({}, env), next.errorOutput().constData());
+  QCOMPARE(QFileInfo(link).symLinkTarget(), next.slavePath());
+  QVERIFY(next.stop());
 }
 
 QTEST_MAIN(TestModemSim)

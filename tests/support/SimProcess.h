@@ -67,6 +67,34 @@ class SimProcess {
     return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
   }
 
+  /// Sends one control line to a simulator started with --control and waits for its
+  /// answer; true when it answered "OK". The answer comes once everything the simulator
+  /// queued before the line has been written, so the change holds for the next command.
+  bool control(const QString& line, int timeoutMs = 10000) {
+    m_answer.clear();
+    if (m_process.state() != QProcess::Running) return false;
+    m_process.write(line.toLocal8Bit() + '\n');
+    if (!m_process.waitForBytesWritten(timeoutMs) && m_process.bytesToWrite() > 0) return false;
+    QDeadlineTimer deadline(timeoutMs);
+    while (!m_process.canReadLine()) {
+      if (m_process.state() != QProcess::Running || deadline.hasExpired()) return false;
+      m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    }
+    m_answer = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+    return m_answer == QLatin1String("OK");
+  }
+  /// The answer to the last control line ("OK", "ERROR ..."), empty if none came.
+  QString lastAnswer() const {
+    return m_answer;
+  }
+
+  /// Ends the simulator with SIGKILL, as a crash would: it leaves its link behind.
+  void kill(int timeoutMs = 5000) {
+    if (m_process.state() == QProcess::NotRunning) return;
+    m_process.kill();
+    m_process.waitForFinished(timeoutMs);
+  }
+
   /// Waits for the simulator to end on its own (e.g. after --hangup-after).
   bool waitForExit(int timeoutMs = 5000) {
     return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(timeoutMs);
@@ -86,6 +114,7 @@ class SimProcess {
   QString m_program;
   QProcess m_process;
   QString m_slave;
+  QString m_answer;
 };
 
 }  // namespace vantrel::test

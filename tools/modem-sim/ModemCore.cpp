@@ -54,10 +54,19 @@ std::string helpText() {
          "  --garbage         mix random bytes and NULs into the replies\n"
          "  --flood           send a continuous stream of garbage while idle\n"
          "  --hangup-after N  after N commands close the port, remove the link and exit 0\n"
+         "Control:\n"
+         "  --control         read control lines from standard input, answer each on standard\n"
+         "                    output once the output queued before it is written; end of input\n"
+         "                    ends the simulator. \"faults [fault options]\" replaces the active\n"
+         "                    faults (none: all off); a hang-up counts from that line on\n"
          "  --help            this text\n";
 }
 
-std::string parseOptions(const std::vector<std::string>& args, Options& out) {
+namespace {
+
+// Fault options may also come over the control input of a running simulator; the rest
+// only make sense at start.
+std::string parseArgs(const std::vector<std::string>& args, Options& out, bool faultsOnly) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&](std::string& v) {
@@ -71,11 +80,7 @@ std::string parseOptions(const std::vector<std::string>& args, Options& out) {
     };
     long long n = 0;
     std::string v;
-    if (a == "--help" || a == "-h") {
-      out.help = true;
-    } else if (a == "--no-link") {
-      out.noLink = true;
-    } else if (a == "--echo-stuck") {
+    if (a == "--echo-stuck") {
       out.echoStuck = true;
     } else if (a == "--cut-final") {
       out.cutFinal = true;
@@ -83,15 +88,6 @@ std::string parseOptions(const std::vector<std::string>& args, Options& out) {
       out.garbage = true;
     } else if (a == "--flood") {
       out.flood = true;
-    } else if (a == "--port") {
-      if (!number(1, 255, n)) return "--port needs a number from 1 to 255";
-      out.port = int(n);
-    } else if (a == "--seed") {
-      if (!number(0, 0xFFFFFFFFLL, n)) return "--seed needs a non-negative number";
-      out.seed = std::uint32_t(n);
-    } else if (a == "--baud") {
-      if (!number(0, 100000000, n)) return "--baud needs a non-negative number";
-      out.baud = int(n);
     } else if (a == "--split") {
       if (!number(1, 1000000, n)) return "--split needs a positive number";
       out.split = int(n);
@@ -104,11 +100,71 @@ std::string parseOptions(const std::vector<std::string>& args, Options& out) {
     } else if (a == "--unanswered" || a == "--error") {
       if (!value(v) || v.empty()) return a + " needs a command";
       (a == "--error" ? out.error : out.unanswered).insert(upper(v));
+    } else if (faultsOnly) {
+      return "not a fault option: " + a;
+    } else if (a == "--help" || a == "-h") {
+      out.help = true;
+    } else if (a == "--no-link") {
+      out.noLink = true;
+    } else if (a == "--control") {
+      out.control = true;
+    } else if (a == "--port") {
+      if (!number(1, 255, n)) return "--port needs a number from 1 to 255";
+      out.port = int(n);
+    } else if (a == "--seed") {
+      if (!number(0, 0xFFFFFFFFLL, n)) return "--seed needs a non-negative number";
+      out.seed = std::uint32_t(n);
+    } else if (a == "--baud") {
+      if (!number(0, 100000000, n)) return "--baud needs a non-negative number";
+      out.baud = int(n);
     } else {
       return "unknown option " + a;
     }
   }
   return {};
+}
+
+void clearFaults(Options& o) {
+  o.unanswered.clear();
+  o.error.clear();
+  o.echoStuck = false;
+  o.cutFinal = false;
+  o.split = 0;
+  o.gapMs = 0;
+  o.garbage = false;
+  o.flood = false;
+  o.hangupAfter = 0;
+}
+
+}  // namespace
+
+std::string parseOptions(const std::vector<std::string>& args, Options& out) {
+  return parseArgs(args, out, false);
+}
+
+std::string parseFaults(const std::vector<std::string>& args, Options& out) {
+  Options parsed = out;
+  clearFaults(parsed);
+  std::string bad = parseArgs(args, parsed, true);
+  if (bad.empty()) out = std::move(parsed);  // a bad line changes nothing
+  return bad;
+}
+
+std::string applyControl(std::string_view line, Options& options) {
+  std::vector<std::string> words;
+  std::size_t at = 0;
+  while (at < line.size()) {
+    const std::size_t start = line.find_first_not_of(" \t\r\n", at);
+    if (start == std::string_view::npos) break;
+    const std::size_t end = std::min(line.find_first_of(" \t\r\n", start), line.size());
+    words.emplace_back(line.substr(start, end - start));
+    at = end;
+  }
+  if (words.empty()) return "ERROR empty control line";
+  if (words[0] != "faults") return "ERROR unknown control command " + words[0];
+  const std::string bad =
+      parseFaults(std::vector<std::string>(words.begin() + 1, words.end()), options);
+  return bad.empty() ? "OK" : "ERROR " + bad;
 }
 
 CellModel::CellModel(std::uint32_t seed) : m_rng(seed) {
@@ -231,7 +287,21 @@ std::string smoncReply(const CellModel& m) {
 ModemCore::ModemCore(Options options)
     : m_options(std::move(options)),
       m_model(m_options.seed.value_or(std::random_device{}())),
-      m_rng(m_options.seed.value_or(0) ^ 0x5eed5eedu) {}
+      m_rng(m_options.seed.value_or(0) ^ 0x5eed5eedu),
+      m_hangupAt(m_options.hangupAfter) {}
+
+void ModemCore::setFaults(const Options& faults) {
+  m_options.unanswered = faults.unanswered;
+  m_options.error = faults.error;
+  m_options.echoStuck = faults.echoStuck;
+  m_options.cutFinal = faults.cutFinal;
+  m_options.split = faults.split;
+  m_options.gapMs = faults.gapMs;
+  m_options.garbage = faults.garbage;
+  m_options.flood = faults.flood;
+  m_options.hangupAfter = faults.hangupAfter;
+  m_hangupAt = faults.hangupAfter > 0 ? m_commands + faults.hangupAfter : 0;
+}
 
 std::string ModemCore::feed(std::string_view bytes) {
   std::string out;
@@ -251,7 +321,7 @@ std::string ModemCore::feed(std::string_view bytes) {
     const auto first = command.find_first_not_of(" \t");
     if (first == std::string::npos) continue;
     command = command.substr(first, command.find_last_not_of(" \t") - first + 1);
-    if (m_echo) out += command + c;
+    if (echo()) out += command + c;
     out += execute(command);
     if (hangupDue()) break;
   }
@@ -267,7 +337,7 @@ std::string ModemCore::execute(const std::string& raw) {
   if (command == "AT" || command == "ATV1") {
     reply = Ok;
   } else if (command == "ATE0" || command == "ATE1") {
-    m_echo = command == "ATE1" || m_options.echoStuck;
+    m_echo = command == "ATE1";
     reply = Ok;
   } else if (command == "AT+GMI") {
     reply = line("Vantrel Labs") + Ok;

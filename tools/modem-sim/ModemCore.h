@@ -26,11 +26,18 @@ struct Options {
   bool garbage = false;               ///< random bytes and NULs mixed into replies
   bool flood = false;                 ///< garbage streamed while idle
   int hangupAfter = 0;                ///< exit after this many commands; 0 = never
+  bool control = false;               ///< read control lines from standard input
   bool help = false;
 };
 
 /// Parses argv[1..]; returns an error text, or an empty string on success.
 std::string parseOptions(const std::vector<std::string>& args, Options& out);
+/// Parses fault options only, the ones a running simulator can switch. Every fault in
+/// `out` is switched off first, so an empty list means "no faults"; the rest is kept.
+std::string parseFaults(const std::vector<std::string>& args, Options& out);
+/// One line of the control input. "faults [fault options]" replaces the active faults
+/// in `options`. Returns the answer line: "OK" on success, else "ERROR <why>".
+std::string applyControl(std::string_view line, Options& options);
 std::string helpText();
 
 struct ServingCell {
@@ -104,11 +111,14 @@ class ModemCore {
   /// Random bytes for the flood fault.
   std::string noise(std::size_t count);
 
-  bool echo() const { return m_echo; }
+  /// Switches to the faults of `faults` (its other settings are ignored). A hang-up
+  /// counts its commands from now on.
+  void setFaults(const Options& faults);
+
+  /// Whether commands are echoed: as ATE0/ATE1 left it, or always while echo is stuck.
+  bool echo() const { return m_echo || m_options.echoStuck; }
   int commandCount() const { return m_commands; }
-  bool hangupDue() const {
-    return m_options.hangupAfter > 0 && m_commands >= m_options.hangupAfter;
-  }
+  bool hangupDue() const { return m_hangupAt > 0 && m_commands >= m_hangupAt; }
   const CellModel& model() const { return m_model; }
   std::size_t pendingInput() const { return m_line.size(); }
 
@@ -124,6 +134,7 @@ class ModemCore {
   std::string m_line;
   bool m_echo = true;
   int m_commands = 0;
+  int m_hangupAt = 0;  ///< command count at which to hang up; 0 = never
 };
 
 /// Output scheduling: split pieces with gaps and line-rate pacing. Times in microseconds.
@@ -132,6 +143,11 @@ class Pacer {
   Pacer(int split, int gapMs, int baud)
       : m_split(split), m_gapUs(std::int64_t(gapMs) * 1000), m_baud(baud) {}
   void push(std::string_view bytes) { m_queue.append(bytes); }
+  /// Takes effect from the next piece on.
+  void setSplit(int split, int gapMs) {
+    m_split = split;
+    m_gapUs = std::int64_t(gapMs) * 1000;
+  }
   /// Puts back the unwritten tail of the last piece.
   void unshift(std::string_view bytes) { m_queue.insert(0, bytes); }
   bool empty() const { return m_queue.empty(); }

@@ -14,6 +14,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "ModemCore.h"
 
@@ -60,8 +61,11 @@ bool createLink(const fs::path& link, const std::string& slave, std::string& why
       why = link.string() + " exists and is not a symbolic link";
       return false;
     }
+    // A simulator killed before it could remove its link leaves it behind; when this
+    // simulator got the same pseudo-terminal back, the link is already ours.
     struct stat ts {};
-    if (stat(link.c_str(), &ts) == 0 && S_ISCHR(ts.st_mode)) {
+    if (stat(link.c_str(), &ts) == 0 && S_ISCHR(ts.st_mode) &&
+        fs::read_symlink(link, ec).string() != slave) {
       why = link.string() + " already points to the device " + fs::read_symlink(link, ec).string();
       return false;
     }
@@ -148,24 +152,43 @@ int main(int argc, char** argv) {
 
   int rc = 0;
   char buf[4096];
+  // Control lines come in on standard input; each answer waits until the output queued
+  // before its line has been written, so the answer means "in force from here on".
+  bool controlOpen = options.control;
+  std::string controlLine;
+  std::vector<std::string> answers;
   for (;;) {
     if (pacer.empty() && core.hangupDue()) break;
     if (options.flood && pacer.empty()) pacer.push(core.noise(32));
     const std::int64_t delay = pacer.delayUs(nowUs());
-    pollfd fds[2] = {{master, POLLIN, 0}, {g_signalPipe[0], POLLIN, 0}};
+    pollfd fds[3] = {{master, POLLIN, 0},
+                     {g_signalPipe[0], POLLIN, 0},
+                     {controlOpen ? STDIN_FILENO : -1, POLLIN, 0}};
     int timeoutMs = -1;
     if (delay == 0)
       fds[0].events |= POLLOUT;
     else if (delay > 0)
       timeoutMs = int((delay + 999) / 1000);
     if (options.flood) timeoutMs = timeoutMs < 0 ? 10 : std::min(timeoutMs, 10);
-    if (poll(fds, 2, timeoutMs) < 0) {
+    if (poll(fds, 3, timeoutMs) < 0) {
       if (errno == EINTR) continue;
       std::perror("vantrel-modem-sim: poll");
       rc = 1;
       break;
     }
     if (fds[1].revents & POLLIN) break;
+    if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) {
+      const ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
+      if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) break;  // the controller left
+      if (n > 0) controlLine.append(buf, std::size_t(n));
+      for (std::size_t end; (end = controlLine.find('\n')) != std::string::npos;) {
+        answers.push_back(applyControl(std::string_view(controlLine).substr(0, end), options));
+        controlLine.erase(0, end + 1);
+        core.setFaults(options);
+        pacer.setSplit(options.split, options.gapMs);
+      }
+      if (controlLine.size() > ModemCore::MaxLine) controlLine.clear();
+    }
     if (fds[0].revents & POLLIN) {
       const ssize_t n = read(master, buf, sizeof buf);
       if (n > 0 && !core.hangupDue())
@@ -190,6 +213,11 @@ int main(int argc, char** argv) {
       } else if (std::size_t(w) < piece.size()) {
         pacer.unshift(std::string_view(piece).substr(std::size_t(w)));
       }
+    }
+    if (!answers.empty() && pacer.empty()) {
+      for (const std::string& a : answers) std::printf("%s\n", a.c_str());
+      std::fflush(stdout);
+      answers.clear();
     }
   }
 
