@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -173,6 +174,12 @@ void TSerialSettingsForm::OkButtonClick() {
   FDriver->SetEnableDTROnOpen(DTRControlComboBox->currentIndex() == 0);
   FDriver->SetCheckLineStatus(DevCheckComboBox->currentIndex() == 0);
   accept();
+}
+
+void TSerialSettingsForm::showEvent(QShowEvent* Event) {
+  if (const QScreen* Screen = screen())
+    move(Screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+  QDialog::showEvent(Event);
 }
 
 void TSerialSettingsForm::ShowPortInfo() {

@@ -8,6 +8,7 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QShowEvent;
 class QTabWidget;
 class QWidget;
 class TSerialPortDriver;
@@ -31,6 +32,10 @@ class TSerialSettingsForm : public QDialog {
   // How validation messages reach the user; tests replace it so that no modal
   // box waits for a person.
   std::function<void(const QString& Text, const QString& Title)> ShowError;
+
+ protected:
+  // Centred on the desktop rather than over the owner, as a settings box of its own.
+  void showEvent(QShowEvent* Event) override;
 
  private:
   void ShowPortInfo();
