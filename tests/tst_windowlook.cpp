@@ -2,6 +2,7 @@
 // stands, its colours, captions and hints, and the order focus moves in. The
 // renders land as PNG files next to the test binary (or in VANTREL_ARTIFACTS)
 // so a person can compare them with the intended layout.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include "app/LevelBar.h"
 #include "app/monitor_window.h"
@@ -69,6 +71,8 @@ class TestWindowLook : public QObject {
   void dialogGeometry_data();
   void dialogGeometry();
   void renderDialogPages();
+  void optionsButtonWithTheKeyboard();
+  void optionsButtonWhileOnline();
 };
 
 void TestWindowLook::windowFrame() {
@@ -354,6 +358,72 @@ void TestWindowLook::renderDialogPages() {
     const QImage Image = Render(Dialog, QString::fromLatin1(Names[I]));
     QVERIFY(!Image.isNull());
   }
+}
+
+void TestWindowLook::optionsButtonWithTheKeyboard() {
+  TForm3 W;
+  W.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&W));
+  // Should the keys not close the dialog, this does, so the test fails rather than hangs.
+  QTimer Guard;
+  connect(&Guard, &QTimer::timeout, &W, [] {
+    if (auto* Dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) Dialog->done(-1);
+  });
+  Guard.start(3000);
+  // Arrow keys on the data bits list, then Enter for the default button "Ok".
+  int Shown = 0;
+  QTimer::singleShot(0, &W, [&] {
+    auto* Dialog = qobject_cast<TSerialSettingsForm*>(QApplication::activeModalWidget());
+    if (!Dialog) return;
+    ++Shown;
+    QCOMPARE(Dialog->findChild<QTabWidget*>(QStringLiteral("SettingsPageControl"))->currentIndex(),
+             0);
+    auto* Bits = Dialog->findChild<QComboBox*>(QStringLiteral("DataBitsComboBox"));
+    Bits->setFocus();
+    QTest::keyClick(Bits, Qt::Key_Up);
+    QTest::keyClick(Bits, Qt::Key_Return);
+  });
+  W.btnOptsClick();
+  QCOMPARE(Shown, 1);
+  QCOMPARE(W.Modem()->DataBits(), TDataBits::db7BITS);
+  QVERIFY(W.findChildren<TSerialSettingsForm*>().isEmpty());  // freed after use
+
+  // Esc leaves the driver as it was.
+  QTimer::singleShot(0, &W, [&] {
+    if (QWidget* Dialog = QApplication::activeModalWidget()) {
+      ++Shown;
+      auto* Bits = Dialog->findChild<QComboBox*>(QStringLiteral("DataBitsComboBox"));
+      Bits->setFocus();
+      QTest::keyClick(Bits, Qt::Key_Down);
+      QTest::keyClick(Dialog, Qt::Key_Escape);
+    }
+  });
+  W.btnOptsClick();
+  QCOMPARE(Shown, 2);
+  QCOMPARE(W.Modem()->DataBits(), TDataBits::db7BITS);
+}
+
+void TestWindowLook::optionsButtonWhileOnline() {
+  vantrel::test::SimProcess Sim;
+  QVERIFY(Sim.start({QStringLiteral("--no-link")}));
+  TForm3 W;
+  W.Modem()->SetPortName(Sim.slavePath());
+  W.findChild<QCheckBox*>(QStringLiteral("cbxOnline"))->setChecked(true);
+  QVERIFY(W.Modem()->IsOpen());
+  bool Shown = false;
+  // Should a dialog open, this closes it again so the test reports instead of hanging.
+  QTimer Closer;
+  connect(&Closer, &QTimer::timeout, &W, [&] {
+    if (QWidget* Dialog = QApplication::activeModalWidget()) {
+      Shown = true;
+      Dialog->close();
+    }
+  });
+  Closer.start(50);
+  W.btnOptsClick();
+  QTest::qWait(100);
+  QVERIFY(!Shown);
+  W.findChild<QCheckBox*>(QStringLiteral("cbxOnline"))->setChecked(false);
 }
 
 QTEST_MAIN(TestWindowLook)
