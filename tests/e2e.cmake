@@ -9,3 +9,11 @@ vantrel_add_test(tst_e2e_monitor SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_monit
 target_compile_definitions(tst_e2e_monitor PRIVATE
                            VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
 add_dependencies(tst_e2e_monitor vantrel-modem-sim)
+# Faults switched on and off in the simulator while the window monitors, and how busy the
+# window keeps the event loop.
+vantrel_add_test(tst_e2e_faults SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_faults.cpp
+                 LIBS vantrel_app TIMEOUT 240)
+target_include_directories(tst_e2e_faults PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_compile_definitions(tst_e2e_faults PRIVATE
+                           VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
+add_dependencies(tst_e2e_faults vantrel-modem-sim)

@@ -1,0 +1,423 @@
+// The monitor window, the real driver and the simulator, with the simulator's faults switched
+// on and off while monitoring: what each fault leaves on screen, and that the window picks
+// up again once the fault is over.
+#include <QAbstractEventDispatcher>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <map>
+
+#include "app/LevelBar.h"
+#include "app/monitor_window.h"
+#include "history/LevelHistory.h"
+#include "serial/SerialPortDriver.h"
+#include "support/SimProcess.h"
+
+using vantrel::test::SimProcess;
+
+namespace {
+
+const QColor Red(255, 0, 0);
+const QString Mark = QStringLiteral("~");
+
+template <typename T>
+T* Child(const TForm3& W, const QString& Name) {
+  return W.findChild<T*>(Name);
+}
+
+QString GridName(const char* Row, int Column) {
+  return QString::fromLatin1(Row) + QString::number(Column);
+}
+
+// The displays each report writes.
+QStringList ServingTexts() {
+  return {QStringLiteral("sttGsmBand0"), QStringLiteral("sttChannel0"),
+          QStringLiteral("sttRxLevel0"), QStringLiteral("lbeRxLev"),
+          QStringLiteral("lbeC1"),       QStringLiteral("lbePWR"),
+          QStringLiteral("lbePLMN"),     QStringLiteral("lbeLAC")};
+}
+QStringList NeighbourTexts() {
+  QStringList Names;
+  for (int I = 1; I < 7; ++I)
+    for (const char* Row : {"sttGsmBand", "sttChannel", "sttRxLevel"}) Names << GridName(Row, I);
+  return Names;
+}
+QStringList IdentityTexts() {
+  QStringList Names;
+  for (int I = 0; I < 7; ++I)
+    for (const char* Row : {"sttBSIC", "sttCellID"}) Names << GridName(Row, I);
+  return Names;
+}
+
+QString TextOf(const TForm3& W, const QString& Name) {
+  if (auto* L = Child<QLabel>(W, Name)) return L->text();
+  return Child<QLineEdit>(W, Name)->text();
+}
+QColor ColorOf(const TForm3& W, const QString& Name) {
+  return Child<QWidget>(W, Name)->palette().color(QPalette::WindowText);
+}
+void SetMark(TForm3& W, const QString& Name) {
+  if (auto* L = Child<QLabel>(W, Name))
+    L->setText(Mark);
+  else
+    Child<QLineEdit>(W, Name)->setText(Mark);
+}
+
+// Texts, colours and bars as they stand, to tell "kept" from "written".
+struct TScreen {
+  std::map<QString, std::pair<QString, QColor>> Texts;
+  std::vector<std::pair<int, QColor>> Bars;
+  bool operator==(const TScreen&) const = default;
+};
+TScreen Snapshot(const TForm3& W, const QStringList& Names, int FirstBar, int LastBar) {
+  TScreen S;
+  for (const QString& Name : Names) S.Texts[Name] = {TextOf(W, Name), ColorOf(W, Name)};
+  for (int I = FirstBar; I <= LastBar; ++I) {
+    const auto* Bar = Child<TLevelBar>(W, GridName("pbrRxLevel", I));
+    S.Bars.emplace_back(Bar->Position(), Bar->BarColor());
+  }
+  return S;
+}
+
+int Number(const QString& Text, bool* Ok, int Base = 10) {
+  return Text.trimmed().toInt(Ok, Base);
+}
+
+bool IsBand(const QString& Text) {
+  return QStringList{"900", "1800", "E", "R"}.contains(Text);
+}
+
+// What one cycle did to the displays of one report.
+enum class TOutcome : char {
+  Kept = 'K',     // not written at all
+  Updated = 'U',  // written with a sound report
+  Echoed = 'E',   // the serving report with the echoed command: the header read as data
+  Any = 'A',      // written or not, depending on where the garbage fell
+};
+
+// Counts what the window receives and what it adds to the history, then hands on.
+struct TTaps {
+  int Deliveries = 0;
+  int Samples = 0;
+  std::int16_t LastLevel = 0;
+  void Install(TForm3& W) {
+    TReceiveDataEvent Receive = W.Modem()->OnReceiveData;
+    W.Modem()->OnReceiveData = [this, Receive](QObject* S, const std::uint8_t* D, std::uint32_t N) {
+      ++Deliveries;
+      Receive(S, D, N);
+    };
+    auto AfterAdd = W.History()->OnAfterAdd;
+    W.History()->OnAfterAdd = [this, AfterAdd](TLevelHistory* H, std::int32_t Index) {
+      ++Samples;
+      LastLevel = static_cast<std::int16_t>(H->Samples().back().Level);
+      AfterAdd(H, Index);
+    };
+  }
+};
+
+}  // namespace
+
+class TestEndToEndFaults : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase();
+  void faultMatrix_data();
+  void faultMatrix();
+  void eventLoopKeepsTurning();
+
+ private:
+  bool StartSim(SimProcess& Sim);
+  bool GoOnline(TForm3& W);
+  void CheckStillMonitoring(const TForm3& W);
+  void CheckServing(const TForm3& W, TOutcome Outcome, const TTaps& Before, const TTaps& After);
+  void CheckNeighbours(const TForm3& W, TOutcome Outcome);
+  void CheckIdentities(const TForm3& W, TOutcome Outcome);
+  void RunCycle(TForm3& W, TTaps& Taps, const QString& Expect);
+
+  QTemporaryDir FConfig;
+  QProcessEnvironment FEnv;
+};
+
+void TestEndToEndFaults::initTestCase() {
+  QVERIFY(FConfig.isValid());
+  // The window opens "\\.\COM1", which the simulator links in this folder.
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(FConfig.path()));
+  FEnv = QProcessEnvironment::systemEnvironment();
+  FEnv.insert(QStringLiteral("XDG_CONFIG_HOME"), FConfig.path());
+}
+
+bool TestEndToEndFaults::StartSim(SimProcess& Sim) {
+  return Sim.start({"--port", "1", "--seed", "7", "--control"}, FEnv);
+}
+
+bool TestEndToEndFaults::GoOnline(TForm3& W) {
+  auto* Online = Child<QCheckBox>(W, QStringLiteral("cbxOnline"));
+  auto* Monitor = Child<QCheckBox>(W, QStringLiteral("cbxMonitor"));
+  Online->setChecked(true);
+  if (!Online->isChecked()) return false;
+  Monitor->setChecked(true);
+  return Monitor->isChecked();
+}
+
+void TestEndToEndFaults::CheckStillMonitoring(const TForm3& W) {
+  // No fault on the line unchecks anything: only the user goes offline.
+  QVERIFY(Child<QCheckBox>(W, QStringLiteral("cbxOnline"))->isChecked());
+  QVERIFY(Child<QCheckBox>(W, QStringLiteral("cbxMonitor"))->isChecked());
+  QVERIFY(Child<QCheckBox>(W, QStringLiteral("cbxMonitor"))->isEnabled());
+  QVERIFY(!Child<QPushButton>(W, QStringLiteral("bbtOpts"))->isEnabled());
+  QVERIFY(W.Modem()->IsOpen());
+  QVERIFY(W.windowTitle().startsWith(QStringLiteral("Vantrel:")));
+  QVERIFY(W.Reply().size() <= TForm3::MaxReplySize);
+}
+
+void TestEndToEndFaults::CheckServing(const TForm3& W, TOutcome Outcome, const TTaps& Before,
+                                      const TTaps& After) {
+  const int Added = After.Samples - Before.Samples;
+  switch (Outcome) {
+    case TOutcome::Kept:
+      QCOMPARE(Added, 0);
+      for (const QString& Name : ServingTexts()) QCOMPARE(TextOf(W, Name), Mark);
+      return;
+    case TOutcome::Any:
+      QVERIFY(Added <= 1);
+      // The report is taken whole or not at all, and a taken one always adds a sample.
+      for (const QString& Name : ServingTexts()) QCOMPARE(TextOf(W, Name) == Mark, Added == 0);
+      return;
+    case TOutcome::Echoed:
+      // Echo shifts the lines: "Serving Cell ... Dedicated channel" passes for the header and
+      // the header is read as the data line. Nothing in it parses.
+      QCOMPARE(Added, 1);
+      QCOMPARE(After.LastLevel, std::int16_t(-114));
+      QCOMPARE(TextOf(W, QStringLiteral("sttChannel0")), QStringLiteral("chan"));
+      QCOMPARE(TextOf(W, QStringLiteral("sttGsmBand0")), QStringLiteral("-"));
+      QCOMPARE(TextOf(W, QStringLiteral("sttRxLevel0")), QStringLiteral("  dBm"));
+      for (const char* Name : {"sttChannel0", "sttGsmBand0", "sttRxLevel0"})
+        QCOMPARE(ColorOf(W, QString::fromLatin1(Name)), Red);
+      for (const char* Name : {"lbeRxLev", "lbeC1", "lbePWR", "lbePLMN", "lbeLAC"})
+        QCOMPARE(TextOf(W, QString::fromLatin1(Name)), QStringLiteral("-"));
+      QCOMPARE(W.Cells()[0].Level, std::int16_t(-114));
+      QCOMPARE(Child<TLevelBar>(W, QStringLiteral("pbrRxLevel0"))->BarColor(), QColor(27, 27, 255));
+      return;
+    case TOutcome::Updated:
+      break;
+  }
+  QCOMPARE(Added, 1);
+  bool Ok = false;
+  const int Channel = Number(TextOf(W, QStringLiteral("sttChannel0")), &Ok);
+  QVERIFY(Ok);
+  QCOMPARE(W.Cells()[0].Channel, std::int16_t(Channel));
+  QVERIFY(IsBand(TextOf(W, QStringLiteral("sttGsmBand0"))));
+  const int Level = Number(TextOf(W, QStringLiteral("sttRxLevel0")), &Ok);
+  QVERIFY(Ok);
+  QVERIFY2(Level >= -110 && Level <= -50, qPrintable(QString::number(Level)));
+  QCOMPARE(After.LastLevel, std::int16_t(Level));
+  QCOMPARE(Child<TLevelBar>(W, QStringLiteral("pbrRxLevel0"))->Position(), Level);
+  for (const char* Name : {"sttChannel0", "sttGsmBand0", "sttRxLevel0"})
+    QVERIFY2(ColorOf(W, QString::fromLatin1(Name)) != Red, Name);
+  // The simulator's serving cell: RxLev -105, C1 measured against it, PWR 33, PLMN 262 07.
+  QCOMPARE(TextOf(W, QStringLiteral("lbeRxLev")).trimmed(), QStringLiteral("-105"));
+  QCOMPARE(Number(TextOf(W, QStringLiteral("lbeC1")), &Ok), Level + 105);
+  QCOMPARE(TextOf(W, QStringLiteral("lbePWR")).trimmed(), QStringLiteral("33"));
+  QCOMPARE(TextOf(W, QStringLiteral("lbePLMN")), QStringLiteral("26207"));
+  QCOMPARE(Number(TextOf(W, QStringLiteral("lbeLAC")), &Ok), int(W.Cells()[0].Lac));
+  QVERIFY(Ok);
+}
+
+void TestEndToEndFaults::CheckNeighbours(const TForm3& W, TOutcome Outcome) {
+  if (Outcome == TOutcome::Kept) {
+    for (const QString& Name : NeighbourTexts()) QCOMPARE(TextOf(W, Name), Mark);
+    return;
+  }
+  // A garbled report may cut the neighbour list anywhere; nothing to say beyond "no crash".
+  if (Outcome == TOutcome::Any) return;
+  // The simulator keeps most of its six neighbours; the first column is always among them.
+  bool Ok = false;
+  QVERIFY(IsBand(TextOf(W, QStringLiteral("sttGsmBand1"))));
+  QCOMPARE(Number(TextOf(W, QStringLiteral("sttChannel1")), &Ok), int(W.Cells()[1].Channel));
+  QVERIFY(Ok);
+  const int Level = Number(TextOf(W, QStringLiteral("sttRxLevel1")), &Ok);
+  QVERIFY(Ok);
+  QCOMPARE(Child<TLevelBar>(W, QStringLiteral("pbrRxLevel1"))->Position(), Level);
+  for (const char* Name : {"sttChannel1", "sttGsmBand1", "sttRxLevel1"})
+    QVERIFY2(ColorOf(W, QString::fromLatin1(Name)) != Red, Name);
+}
+
+void TestEndToEndFaults::CheckIdentities(const TForm3& W, TOutcome Outcome) {
+  if (Outcome == TOutcome::Kept) {
+    for (const QString& Name : IdentityTexts()) QCOMPARE(TextOf(W, Name), Mark);
+    return;
+  }
+  if (Outcome == TOutcome::Any) {
+    // All seven columns are written together or none is.
+    const bool Written = TextOf(W, QStringLiteral("sttBSIC0")) != Mark;
+    for (const QString& Name : IdentityTexts()) QCOMPARE(TextOf(W, Name) != Mark, Written);
+    return;
+  }
+  // Every column, also the empty neighbour slots (zeros), is rewritten and parses.
+  for (int I = 0; I < 7; ++I) {
+    bool Ok = false;
+    QCOMPARE(Number(TextOf(W, GridName("sttBSIC", I)), &Ok), int(W.Cells()[I].Bsic));
+    QVERIFY(Ok);
+    QCOMPARE(Number(TextOf(W, GridName("sttCellID", I)), &Ok), int(W.Cells()[I].CellId));
+    QVERIFY(Ok);
+    QVERIFY(ColorOf(W, GridName("sttBSIC", I)) != Red);
+    QVERIFY(ColorOf(W, GridName("sttCellID", I)) != Red);
+  }
+  QVERIFY(W.Cells()[0].CellId != 0);
+}
+
+// One monitoring cycle, with every display marked first so that what the cycle wrote shows.
+// Expect holds three outcome letters: serving, neighbours, identities.
+void TestEndToEndFaults::RunCycle(TForm3& W, TTaps& Taps, const QString& Expect) {
+  QCOMPARE(Expect.size(), 3);
+  for (const QStringList& Names : {ServingTexts(), NeighbourTexts(), IdentityTexts()})
+    for (const QString& Name : Names) SetMark(W, Name);
+  const TScreen Serving = Snapshot(W, ServingTexts(), 0, 0);
+  const TScreen Neighbours = Snapshot(W, NeighbourTexts(), 1, 6);
+  const TScreen Identities = Snapshot(W, IdentityTexts(), 0, -1);
+  const TTaps Before = Taps;
+  W.PollCells();
+  CheckStillMonitoring(W);
+  const auto Outcome = [&](int I) { return static_cast<TOutcome>(Expect[I].toLatin1()); };
+  // Kept means kept whole: colours and bars too, not only the texts.
+  if (Outcome(0) == TOutcome::Kept) QVERIFY(Snapshot(W, ServingTexts(), 0, 0) == Serving);
+  if (Outcome(1) == TOutcome::Kept) QVERIFY(Snapshot(W, NeighbourTexts(), 1, 6) == Neighbours);
+  if (Outcome(2) == TOutcome::Kept) QVERIFY(Snapshot(W, IdentityTexts(), 0, -1) == Identities);
+  CheckServing(W, Outcome(0), Before, Taps);
+  CheckNeighbours(W, Outcome(1));
+  CheckIdentities(W, Outcome(2));
+}
+
+void TestEndToEndFaults::faultMatrix_data() {
+  QTest::addColumn<QString>("fault");       // control line, or "restart"
+  QTest::addColumn<QStringList>("during");  // outcomes of each cycle while the fault lasts
+  QTest::addColumn<bool>("reconnect");      // the user must go offline and online again
+  QTest::addColumn<int>("pollingDelay");    // the driver's poll period during the fault
+
+  const bool No = false;
+  QTest::newRow("serving report unanswered")
+      << "faults --unanswered AT^MONI" << QStringList{"KUU", "KUU"} << No << 50;
+  QTest::newRow("identity report answered ERROR")
+      << "faults --error AT^SMONC" << QStringList{"UUK", "UUK"} << No << 50;
+  QTest::newRow("echo left on") << "faults --echo-stuck" << QStringList{"EKK", "EKK"} << No << 50;
+  QTest::newRow("final line break cut")
+      << "faults --cut-final" << QStringList{"KKK", "KKK"} << No << 50;
+  // Bytes 1 ms apart, polled every 5 ms: each reply arrives in dozens of small deliveries.
+  QTest::newRow("byte by byte") << "faults --split 1 --gap 1" << QStringList{"UUU", "UUU"} << No
+                                << 5;
+  QTest::newRow("garbage and NUL bytes")
+      << "faults --garbage" << QStringList{"AAA", "AAA", "AAA"} << No << 50;
+  QTest::newRow("flood") << "faults --flood" << QStringList{"AAA", "AAA"} << No << 50;
+  QTest::newRow("flood with garbage")
+      << "faults --flood --garbage --split 7" << QStringList{"AAA", "AAA"} << No << 50;
+  // The simulator answers the serving report, then hangs up before the others.
+  QTest::newRow("hang-up mid-cycle")
+      << "faults --hangup-after 1" << QStringList{"UKK", "KKK"} << true << 50;
+  QTest::newRow("simulator restarted") << "restart" << QStringList{"KKK", "KKK"} << true << 50;
+}
+
+void TestEndToEndFaults::faultMatrix() {
+  QFETCH(QString, fault);
+  QFETCH(QStringList, during);
+  QFETCH(bool, reconnect);
+  QFETCH(int, pollingDelay);
+
+  SimProcess Sim;
+  QVERIFY2(StartSim(Sim), Sim.errorOutput().constData());
+  TForm3 W;
+  TTaps Taps;
+  Taps.Install(W);
+  QVERIFY(GoOnline(W));
+  // Cycles are run back to back; the polling timer restarts after each and never gets to fire.
+  RunCycle(W, Taps, QStringLiteral("UUU"));
+
+  if (fault == QLatin1String("restart")) {
+    QVERIFY(Sim.stop());
+    QVERIFY2(StartSim(Sim), Sim.errorOutput().constData());
+  } else {
+    QVERIFY2(Sim.control(fault), qPrintable(Sim.lastAnswer()));
+  }
+  W.Modem()->SetPollingDelay(static_cast<std::uint16_t>(pollingDelay));
+  const int DeliveriesBefore = Taps.Deliveries;
+  for (int Cycle = 0; Cycle < during.size(); ++Cycle) {
+    RunCycle(W, Taps, during[Cycle]);
+    if (QTest::currentTestFailed()) {
+      qWarning("cycle %d of the fault", Cycle + 1);
+      return;
+    }
+  }
+  if (pollingDelay < 50) {
+    // Three replies of a few hundred bytes a cycle, 1 ms a byte, seen every 5 to 10 ms.
+    const int PerCycle = (Taps.Deliveries - DeliveriesBefore) / int(during.size());
+    QVERIFY2(PerCycle >= 30, qPrintable(QString::number(PerCycle)));
+  }
+  W.Modem()->SetPollingDelay(50);
+
+  // The fault is over.
+  if (reconnect) {
+    if (fault != QLatin1String("restart")) {
+      QVERIFY(Sim.waitForExit());
+      QVERIFY2(StartSim(Sim), Sim.errorOutput().constData());
+    }
+    // The old device is gone for good: the port stays dead until the user reconnects.
+    RunCycle(W, Taps, QStringLiteral("KKK"));
+    Child<QCheckBox>(W, QStringLiteral("cbxOnline"))->setChecked(false);
+    QVERIFY(!W.Modem()->IsOpen());
+    QVERIFY(GoOnline(W));
+    QCOMPARE(Child<QLineEdit>(W, QStringLiteral("lbeIMEI"))->text(),
+             QStringLiteral("357246031234567"));
+  } else {
+    QVERIFY(Sim.control(QStringLiteral("faults")));
+  }
+  RunCycle(W, Taps, QStringLiteral("UUU"));
+  RunCycle(W, Taps, QStringLiteral("UUU"));
+}
+
+// While monitoring, every wait sleeps 10 ms at a time and lets the event loop run; only a send
+// holds the thread longer, and a send of a short command to a live modem is quick.
+void TestEndToEndFaults::eventLoopKeepsTurning() {
+  SimProcess Sim;
+  QVERIFY2(StartSim(Sim), Sim.errorOutput().constData());
+  TForm3 W;
+  QVERIFY(GoOnline(W));
+  W.Modem()->SetPollingDelay(5);  // replies come in sooner, so more cycles fit
+
+  QElapsedTimer Clock;
+  qint64 Last = 0;
+  qint64 LongestGap = 0;
+  int Turns = 0;
+  QTimer Turn;
+  Turn.setInterval(0);
+  connect(&Turn, &QTimer::timeout, &W, [&] {
+    const qint64 Now = Clock.nsecsElapsed();
+    LongestGap = std::max(LongestGap, Now - Last);
+    Last = Now;
+    ++Turns;
+  });
+  TTaps Taps;
+  Taps.Install(W);
+  constexpr int Cycles = 200;
+  Clock.start();
+  Turn.start();
+  for (int I = 0; I < Cycles; ++I) {
+    W.PollCells();
+    Last = Clock.nsecsElapsed();  // the gap between two cycles is the test's, not the window's
+  }
+  Turn.stop();
+  const qint64 Elapsed = Clock.elapsed();
+  qInfo("%d cycles in %lld ms, %d event-loop turns, longest gap %.1f ms", Cycles, Elapsed, Turns,
+        double(LongestGap) / 1e6);
+  QCOMPARE(Taps.Samples, Cycles);  // every cycle got its serving report
+  QVERIFY(Turns >= Cycles * 3);
+  QVERIFY2(LongestGap < 250'000'000, qPrintable(QString::number(double(LongestGap) / 1e6)));
+  CheckStillMonitoring(W);
+}
+
+QTEST_MAIN(TestEndToEndFaults)
+#include "tst_e2e_faults.moc"
