@@ -1,5 +1,6 @@
 #include "BenchSupport.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <QCheckBox>
@@ -62,6 +63,11 @@ std::int64_t ResidentKiB(qint64 Pid) {
     return Ok ? Value : -1;
   }
   return -1;
+}
+
+std::int64_t HeapInUseKiB() {
+  const struct mallinfo2 Info = mallinfo2();
+  return static_cast<std::int64_t>((Info.uordblks + Info.hblkhd) / 1024);
 }
 
 int OpenDescriptors(qint64 Pid) {

@@ -19,6 +19,9 @@ std::int64_t CpuTicks(qint64 Pid = 0);
 long TicksPerSecond();
 // VmRSS in KiB; -1 when unreadable.
 std::int64_t ResidentKiB(qint64 Pid = 0);
+// Bytes the allocator has handed out and not had back (mallinfo2), in KiB: tells a
+// growing heap from a resident size that only moves with fragmentation and page reuse.
+std::int64_t HeapInUseKiB();
 // Entries in /proc/<pid>/fd; -1 when unreadable.
 int OpenDescriptors(qint64 Pid = 0);
 // CLOCK_MONOTONIC in nanoseconds: the same clock in every process of the machine.
