@@ -402,7 +402,7 @@ void TestEndToEndFaults::eventLoopKeepsTurning() {
   });
   TTaps Taps;
   Taps.Install(W);
-  constexpr int Cycles = 200;
+  constexpr int Cycles = 300;
   Clock.start();
   Turn.start();
   for (int I = 0; I < Cycles; ++I) {
