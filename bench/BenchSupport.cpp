@@ -73,11 +73,12 @@ std::int64_t HeapInUseKiB() {
 int OpenDescriptors(qint64 Pid) {
   const QDir Dir(ProcPath(Pid, "fd"));
   if (!Dir.exists()) return -1;
-  // The listing itself holds one descriptor on the folder while it reads; it is gone again
-  // once entryList returns, and /proc lists it all the same, so take it off.
+  // Listing our own folder holds one descriptor on it while it reads, and /proc lists that
+  // one too; it is gone again once entryList returns, so take it off.
   const qsizetype Count =
       Dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size();
-  return static_cast<int>(Pid > 0 ? Count : Count - 1);
+  const bool Own = Pid <= 0 || Pid == getpid();
+  return static_cast<int>(Own ? Count - 1 : Count);
 }
 
 std::int64_t MonotonicNs() {
