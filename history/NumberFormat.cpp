@@ -1,7 +1,7 @@
 #include "history/NumberFormat.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -48,15 +48,16 @@ QString FormatFloat(const QString& Pattern, double Value, QChar DecimalSeparator
 
   const TPattern P = ParsePattern(Pattern);
   const bool Negative = std::signbit(Value);
-  // Print far more decimals than needed: the glibc printer gives the exact binary value's
-  // digits, so the extra ones show whether a value lies exactly halfway, which plain
-  // "%.3f" would settle by round-half-even instead of away from zero.
+  // Print far more decimals than needed: to_chars gives the exact binary value's digits, so
+  // the extra ones show whether a value lies exactly halfway, which plain "%.3f" would settle
+  // by round-half-even instead of away from zero. Unlike printf it always writes ".": the Qt
+  // application sets the C library to the user's locale, whose decimal point may be ",".
   const int Extra = 25;
   char Buffer[400];  // DBL_MAX has 309 integer digits
-  const int Len =
-      std::snprintf(Buffer, sizeof Buffer, "%.*f", P.MaxDecimals + Extra, std::fabs(Value));
-  if (Len <= 0 || static_cast<std::size_t>(Len) >= sizeof Buffer) return QStringLiteral("NAN");
-  std::string Text(Buffer, static_cast<std::size_t>(Len));
+  const auto [End, Error] = std::to_chars(Buffer, Buffer + sizeof Buffer, std::fabs(Value),
+                                          std::chars_format::fixed, P.MaxDecimals + Extra);
+  if (Error != std::errc()) return QStringLiteral("NAN");
+  std::string Text(Buffer, End);
   const std::size_t Dot = Text.find('.');
   std::string IntDigits = Text.substr(0, Dot);
   std::string Fraction = Text.substr(Dot + 1);

@@ -1,6 +1,12 @@
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+#include <clocale>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "history/LevelHistory.h"
 #include "history/NumberFormat.h"
@@ -218,6 +224,57 @@ class TRxLevelStatsTest : public QObject {
     QVERIFY(Text.startsWith(QStringLiteral("-179,769,313")));
     QVERIFY(!Text.contains(u'.'));
     QCOMPARE(Text.size(), 1 + 309 + 102);  // sign, digits, one separator per full group
+  }
+
+  // The application object sets the C library to the user's locale, whose decimal point may be
+  // a comma; the formats give the same text whatever it is.
+  void FormatIgnoresCLibraryLocale() {
+    QTemporaryDir Built;
+    const QByteArray Locale = CommaLocale(Built);
+    if (Locale.isEmpty()) QSKIP("no locale with a decimal comma, and none could be built");
+    const std::string Saved = std::setlocale(LC_NUMERIC, nullptr);
+    QVERIFY(std::setlocale(LC_NUMERIC, Locale.constData()) != nullptr);
+    const char Point = *std::localeconv()->decimal_point;
+    const QString Statistics = FormatFloat("#,##0.###", -1072.5, u'.', u',');
+    const QString Average = FormatFloat("##0.0", -72.25, u'.', u',');
+    std::setlocale(LC_NUMERIC, Saved.c_str());
+    QCOMPARE(Point, ',');
+    QCOMPARE(Statistics, QStringLiteral("-1,072.5"));
+    QCOMPARE(Average, QStringLiteral("-72.3"));
+  }
+
+ private:
+  // An installed locale whose decimal point is a comma, or one built into Dir.
+  static QByteArray CommaLocale(const QTemporaryDir& Dir) {
+    const std::string Saved = std::setlocale(LC_NUMERIC, nullptr);
+    QByteArray Found;
+    for (const char* Name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
+      if (std::setlocale(LC_NUMERIC, Name) != nullptr) {
+        Found = Name;
+        break;
+      }
+    }
+    std::setlocale(LC_NUMERIC, Saved.c_str());
+    if (!Found.isEmpty() || !Dir.isValid()) return Found;
+
+    const QString Localedef = QStandardPaths::findExecutable(QStringLiteral("localedef"));
+    if (Localedef.isEmpty()) return {};
+    QFile Source(Dir.filePath(QStringLiteral("comma.def")));
+    if (!Source.open(QIODevice::WriteOnly)) return {};
+    Source.write(
+        "LC_NUMERIC\ndecimal_point \"<U002C>\"\nthousands_sep \"<U002E>\"\n"
+        "grouping 3;3\nEND LC_NUMERIC\n");
+    Source.close();
+    // Only the numeric category is defined; -c writes the locale despite the missing others.
+    QProcess Build;
+    Build.start(Localedef, {QStringLiteral("-c"), QStringLiteral("-i"), Source.fileName(),
+                            QStringLiteral("-f"), QStringLiteral("UTF-8"),
+                            Dir.filePath(QStringLiteral("comma.UTF-8"))});
+    if (!Build.waitForFinished(60000)) return {};
+    qputenv("LOCPATH", Dir.path().toLocal8Bit());
+    return QFile::exists(Dir.filePath(QStringLiteral("comma.UTF-8/LC_NUMERIC")))
+               ? QByteArrayLiteral("comma.UTF-8")
+               : QByteArray();
   }
 };
 
