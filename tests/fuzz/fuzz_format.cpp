@@ -4,6 +4,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <QString>
+#include <clocale>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +34,13 @@ void Check(const QString& Pattern, double Value, QChar Decimal, QChar Thousand) 
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // The program's application object sets the C library to the user's locale; so do we, so
+  // that a run under a decimal-comma locale shows whether the formats depend on it.
+  std::setlocale(LC_ALL, "");
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
   FuzzedDataProvider In(Data, Size);

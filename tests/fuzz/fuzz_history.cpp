@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -180,6 +181,13 @@ std::int16_t LevelFrom(FuzzedDataProvider& In) {
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // The program's application object sets the C library to the user's locale; so do we, so
+  // that a run under a decimal-comma locale shows whether the formats depend on it.
+  std::setlocale(LC_ALL, "");
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
   FuzzedDataProvider In(Data, Size);
