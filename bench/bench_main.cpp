@@ -145,7 +145,13 @@ bool StageExchange(const TConfig& Config, int Baud) {
   TForm3& W = *Rig.Window;
   const double Delay = W.Modem()->PollingDelay();
   std::mt19937 Random(1234);
+  // The driver's poll runs on its own 50 ms beat; a random pause puts each exchange at
+  // another point of it, as the 1100 ms gaps and the user's clicks do in real use.
   std::uniform_int_distribution<int> Gap(0, 2 * W.Modem()->PollingDelay());
+  // Before a lone report the pause is long enough for the simulator to have finished the
+  // reply before (it paces the last piece's line time after writing it), so the report
+  // meets a modem at rest, as the peer's do.
+  std::uniform_int_distribution<int> RestGap(40, 40 + 2 * W.Modem()->PollingDelay());
 
   struct TReport {
     const char* Name;
@@ -160,10 +166,8 @@ bool StageExchange(const TConfig& Config, int Baud) {
   TSeries Cycle;
   double CycleCpu = 0;
   for (int I = -3; I < Config.Cycles; ++I) {  // three warm-up rounds
-    // The driver's poll runs on its own 50 ms beat; a random pause puts each exchange at
-    // another point of it, as the 1100 ms gaps and the user's clicks do in real use.
-    PumpFor(Gap(Random));
     for (TReport& R : Reports) {
+      PumpFor(RestGap(Random));
       const std::int64_t T0 = MonotonicNs();
       const bool Done = W.ExecCommand(R.Command, Ok, 1, 500);
       const double Ms = MsSince(T0);
@@ -176,6 +180,7 @@ bool StageExchange(const TConfig& Config, int Baud) {
       R.Series.Add(Ms, LineTimeMs(Bytes, Baud), Bytes);
       if (W.SplitReply() > 1) R.Parse();
     }
+    // The cycle as the program runs it: the three reports back to back.
     PumpFor(Gap(Random));
     const std::uint64_t Before = Rig.Received;
     Rig.Tail.clear();
@@ -219,31 +224,28 @@ bool StageExchange(const TConfig& Config, int Baud) {
         Peer.value(QStringLiteral("cycle_p95_ms")).toDouble(),
         Peer.value(QStringLiteral("cpu_ms_per_cycle")).toDouble(), Summarize(Cycle.Ms).Median,
         Summarize(Cycle.Ms).P95, OurCpuMs);
-    std::printf("  peer per report median/p95 (bytes):");
+    std::printf("  peer per report, median/p95 and median of (measured - line):");
     for (const TReport& R : Reports) {
       const QJsonObject C = Commands.value(QLatin1String(R.Name)).toObject();
-      std::printf("  %s %.1f/%.1f (%.0f)", R.Name, C.value(QStringLiteral("median_ms")).toDouble(),
+      std::printf("  %s %.1f/%.1f %+.1f", R.Name, C.value(QStringLiteral("median_ms")).toDouble(),
                   C.value(QStringLiteral("p95_ms")).toDouble(),
-                  C.value(QStringLiteral("mean_bytes")).toDouble());
+                  C.value(QStringLiteral("over_median_ms")).toDouble());
     }
     std::printf("  (failures %d)\n", Peer.value(QStringLiteral("failures")).toInt());
-    // What the modem itself adds beyond the line, per report: the peer waits for nothing
-    // else. The simulator paces a reply after the tail of the one before, so a command sent
-    // right after the previous reply can find it still "on the line".
+    // The modem's own answer time is what the peer sees beyond the line time: it waits for
+    // nothing else. It is negative when the simulator delivers the last piece before a real
+    // line would have, and then tightens the bound, so that the comparison is with what the
+    // same modem gives a reader that blocks.
     bool Met = true;
     std::printf("  target per exchange, p95 of (measured - line) <= %.0f ms + modem answer:",
                 Delay + 10);
     for (const TReport& R : Reports) {
       const QJsonObject C = Commands.value(QLatin1String(R.Name)).toObject();
-      const double Answer =
-          std::max(0.0, C.value(QStringLiteral("median_ms")).toDouble() -
-                            LineTimeMs(C.value(QStringLiteral("mean_bytes")).toDouble(), Baud));
+      const double Bound = Delay + 10 + C.value(QStringLiteral("over_median_ms")).toDouble();
       const double P95 = Summarize(R.Series.Over).P95;
-      const bool RowMet =
-          !R.Series.Over.empty() && R.Series.Failures == 0 && P95 <= Delay + 10 + Answer;
+      const bool RowMet = !R.Series.Over.empty() && R.Series.Failures == 0 && P95 <= Bound;
       Met = Met && RowMet;
-      std::printf("  %s %.1f <= %.1f %s;", R.Name, P95, Delay + 10 + Answer,
-                  RowMet ? "met" : "MISSED");
+      std::printf("  %s %.1f <= %.1f %s;", R.Name, P95, Bound, RowMet ? "met" : "MISSED");
     }
     std::printf("  overall %s\n", Met ? "met" : "MISSED");
   }

@@ -7,6 +7,7 @@ remains is the modem's own answer time plus the line. Prints one JSON object on 
 """
 import argparse
 import json
+import random
 import resource
 import statistics
 import sys
@@ -60,25 +61,37 @@ def main():
     for command in COMMANDS:  # warm-up
         exchange(port, command, 0.5)
 
-    per_command = {c.decode().strip(): {"ms": [], "bytes": []} for c in COMMANDS}
-    cycles = []
+    rng = random.Random(1234)
+    # Each report alone first, from a modem at rest (the simulator paces a reply's last piece
+    # after writing it, so a command right after a reply would wait for that), then whole
+    # cycles back to back as the program runs them.
+    per_command = {c.decode().strip(): {"ms": [], "over": []} for c in COMMANDS}
     failures = 0
-    cpu_start = cpu_seconds()
     for _ in range(args.cycles):
-        cycle_start = time.perf_counter()
-        cycle_ok = True
         for command in COMMANDS:
+            time.sleep(rng.uniform(0.040, 0.140))
             seconds, reply = exchange(port, command, 0.5)
             if reply is None:
                 failures += 1
-                cycle_ok = False
                 continue
             entry = per_command[command.decode().strip()]
             entry["ms"].append(seconds * 1000.0)
-            entry["bytes"].append(len(reply))
+            entry["over"].append(seconds * 1000.0 - len(reply) * 10 * 1000.0 / args.baud)
+    cycles = []
+    cpu = 0.0
+    for _ in range(args.cycles):
+        time.sleep(rng.uniform(0.0, 0.100))
+        cpu_start = cpu_seconds()
+        cycle_start = time.perf_counter()
+        cycle_ok = True
+        for command in COMMANDS:
+            _, reply = exchange(port, command, 0.5)
+            if reply is None:
+                failures += 1
+                cycle_ok = False
         if cycle_ok:
             cycles.append((time.perf_counter() - cycle_start) * 1000.0)
-    cpu = cpu_seconds() - cpu_start
+        cpu += cpu_seconds() - cpu_start
     port.close()
 
     result = {
@@ -91,7 +104,7 @@ def main():
             name: {
                 "median_ms": statistics.median(v["ms"]) if v["ms"] else 0.0,
                 "p95_ms": nearest_rank(v["ms"], 0.95),
-                "mean_bytes": statistics.mean(v["bytes"]) if v["bytes"] else 0.0,
+                "over_median_ms": statistics.median(v["over"]) if v["over"] else 0.0,
             }
             for name, v in per_command.items()
         },
