@@ -8,6 +8,7 @@ vantrel_add_test(tst_e2e_monitor SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_monit
                  LIBS vantrel_app)
 target_compile_definitions(tst_e2e_monitor PRIVATE
                            VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
+target_include_directories(tst_e2e_monitor PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 add_dependencies(tst_e2e_monitor vantrel-modem-sim)
 # Faults switched on and off in the simulator while the window monitors, and how busy the
 # window keeps the event loop.

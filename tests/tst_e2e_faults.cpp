@@ -17,18 +17,15 @@
 #include "history/LevelHistory.h"
 #include "serial/SerialPortDriver.h"
 #include "support/SimProcess.h"
+#include "support/WindowControls.h"
 
+using vantrel::test::Child;
 using vantrel::test::SimProcess;
 
 namespace {
 
 const QColor Red(255, 0, 0);
 const QString Mark = QStringLiteral("~");
-
-template <typename T>
-T* Child(const TForm3& W, const QString& Name) {
-  return W.findChild<T*>(Name);
-}
 
 QString GridName(const char* Row, int Column) {
   return QString::fromLatin1(Row) + QString::number(Column);

@@ -2,7 +2,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -11,42 +10,20 @@
 #include "app/monitor_window.h"
 #include "history/LevelHistory.h"
 #include "serial/SerialPortDriver.h"
+#include "support/SimProcess.h"
+#include "support/WindowControls.h"
 
 namespace {
 
+using vantrel::test::Child;
+using vantrel::test::GoOnline;
+using vantrel::test::SimProcess;
+
 // The simulator on a pseudo-terminal of its own, without touching the port map.
-class TSim {
- public:
-  bool Start(const QStringList& Options) {
-    FProcess.setProgram(QStringLiteral(VANTREL_MODEM_SIM_PATH));
-    FProcess.setArguments(
-        QStringList{QStringLiteral("--no-link"), QStringLiteral("--seed"), QStringLiteral("7")} +
-        Options);
-    FProcess.start();
-    if (!FProcess.waitForStarted(5000)) return false;
-    QByteArray Line;
-    for (int I = 0; I < 50 && !Line.contains('\n'); ++I) {
-      FProcess.waitForReadyRead(100);
-      Line += FProcess.readAllStandardOutput();
-    }
-    if (!Line.startsWith("READY ")) return false;
-    FPath = QString::fromLatin1(Line.mid(6).trimmed());
-    return true;
-  }
-  ~TSim() {
-    FProcess.terminate();
-    if (!FProcess.waitForFinished(3000)) FProcess.kill();
-  }
-  QString Path() const { return FPath; }
-
- private:
-  QProcess FProcess;
-  QString FPath;
-};
-
-template <typename T>
-T* Child(const TForm3& W, const char* Name) {
-  return W.findChild<T*>(QString::fromLatin1(Name));
+bool StartSim(SimProcess& Sim, const QStringList& Options = {}) {
+  return Sim.start(
+      QStringList{QStringLiteral("--no-link"), QStringLiteral("--seed"), QStringLiteral("7")} +
+      Options);
 }
 
 }  // namespace
@@ -67,12 +44,10 @@ class TestEndToEnd : public QObject {
 };
 
 void TestEndToEnd::goingOnlineFillsTheIdentity() {
-  TSim Sim;
-  QVERIFY(Sim.Start({}));
+  SimProcess Sim;
+  QVERIFY(StartSim(Sim));
   TForm3 W;
-  W.Modem()->SetPortName(Sim.Path());
-  Child<QCheckBox>(W, "cbxOnline")->setChecked(true);
-  QVERIFY(Child<QCheckBox>(W, "cbxOnline")->isChecked());
+  QVERIFY(GoOnline(W, Sim.slavePath()));
   QVERIFY(W.Modem()->IsOpen());
   QVERIFY(Child<QCheckBox>(W, "cbxMonitor")->isEnabled());
   QVERIFY(!Child<QPushButton>(W, "bbtOpts")->isEnabled());
@@ -99,10 +74,10 @@ void TestEndToEnd::failedOnlineLeavesOffline_data() {
 void TestEndToEnd::failedOnlineLeavesOffline() {
   QFETCH(QStringList, options);
   QFETCH(bool, missingPort);
-  TSim Sim;
-  QVERIFY(Sim.Start(options));
+  SimProcess Sim;
+  QVERIFY(StartSim(Sim, options));
   TForm3 W;
-  W.Modem()->SetPortName(missingPort ? QStringLiteral("/nonexistent/ttyUSB9") : Sim.Path());
+  W.Modem()->SetPortName(missingPort ? QStringLiteral("/nonexistent/ttyUSB9") : Sim.slavePath());
   Child<QCheckBox>(W, "cbxOnline")->setChecked(true);
   QVERIFY(!Child<QCheckBox>(W, "cbxOnline")->isChecked());
   QVERIFY(!W.Modem()->IsOpen());
@@ -114,23 +89,19 @@ void TestEndToEnd::failedOnlineLeavesOffline() {
 }
 
 void TestEndToEnd::echoedCommandBecomesTheIdentity() {
-  TSim Sim;
-  QVERIFY(Sim.Start({QStringLiteral("--echo-stuck")}));
+  SimProcess Sim;
+  QVERIFY(StartSim(Sim, {QStringLiteral("--echo-stuck")}));
   TForm3 W;
-  W.Modem()->SetPortName(Sim.Path());
-  Child<QCheckBox>(W, "cbxOnline")->setChecked(true);
-  QVERIFY(Child<QCheckBox>(W, "cbxOnline")->isChecked());
+  QVERIFY(GoOnline(W, Sim.slavePath()));
   QCOMPARE(Child<QLineEdit>(W, "lbeManufactrurer")->text(), QStringLiteral("AT+GMI"));
   QCOMPARE(Child<QLineEdit>(W, "lbeIMSI")->text(), QStringLiteral("AT+CIMI"));
 }
 
 void TestEndToEnd::monitoringFillsTheWindow() {
-  TSim Sim;
-  QVERIFY(Sim.Start({}));
+  SimProcess Sim;
+  QVERIFY(StartSim(Sim));
   TForm3 W;
-  W.Modem()->SetPortName(Sim.Path());
-  Child<QCheckBox>(W, "cbxOnline")->setChecked(true);
-  QVERIFY(Child<QCheckBox>(W, "cbxOnline")->isChecked());
+  QVERIFY(GoOnline(W, Sim.slavePath()));
   Child<QCheckBox>(W, "cbxMonitor")->setChecked(true);
   QCOMPARE(W.windowTitle(), QStringLiteral("Vantrel"));
   QTRY_VERIFY_WITH_TIMEOUT(W.History()->Samples().size() >= 2, 15000);
@@ -152,12 +123,10 @@ void TestEndToEnd::monitoringFillsTheWindow() {
 }
 
 void TestEndToEnd::neighbourErrorKeepsTheNeighbourColumns() {
-  TSim Sim;
-  QVERIFY(Sim.Start({QStringLiteral("--error"), QStringLiteral("AT^MONP")}));
+  SimProcess Sim;
+  QVERIFY(StartSim(Sim, {QStringLiteral("--error"), QStringLiteral("AT^MONP")}));
   TForm3 W;
-  W.Modem()->SetPortName(Sim.Path());
-  Child<QCheckBox>(W, "cbxOnline")->setChecked(true);
-  QVERIFY(Child<QCheckBox>(W, "cbxOnline")->isChecked());
+  QVERIFY(GoOnline(W, Sim.slavePath()));
   Child<QLabel>(W, "sttChannel2")->setText(QStringLiteral("kept"));
   Child<QCheckBox>(W, "cbxMonitor")->setChecked(true);
   QTRY_VERIFY_WITH_TIMEOUT(W.History()->Samples().size() >= 2, 15000);
@@ -169,13 +138,11 @@ void TestEndToEnd::neighbourErrorKeepsTheNeighbourColumns() {
 }
 
 void TestEndToEnd::uncheckingMonitorDuringACycleEndsMonitoring() {
-  TSim Sim;
-  QVERIFY(Sim.Start({QStringLiteral("--unanswered"), QStringLiteral("AT^MONI")}));
+  SimProcess Sim;
+  QVERIFY(StartSim(Sim, {QStringLiteral("--unanswered"), QStringLiteral("AT^MONI")}));
   TForm3 W;
-  W.Modem()->SetPortName(Sim.Path());
   auto* Monitor = Child<QCheckBox>(W, "cbxMonitor");
-  Child<QCheckBox>(W, "cbxOnline")->setChecked(true);
-  QVERIFY(Child<QCheckBox>(W, "cbxOnline")->isChecked());
+  QVERIFY(GoOnline(W, Sim.slavePath()));
   Monitor->setChecked(true);
   // The first cycle starts 1100 ms later and waits 500 ms for AT^MONI.
   QTimer::singleShot(1300, Monitor, [Monitor] { Monitor->setChecked(false); });
@@ -188,13 +155,11 @@ void TestEndToEnd::uncheckingMonitorDuringACycleEndsMonitoring() {
 }
 
 void TestEndToEnd::uncheckingOnlineDuringACycleEndsMonitoring() {
-  TSim Sim;
-  QVERIFY(Sim.Start({QStringLiteral("--unanswered"), QStringLiteral("AT^MONI")}));
+  SimProcess Sim;
+  QVERIFY(StartSim(Sim, {QStringLiteral("--unanswered"), QStringLiteral("AT^MONI")}));
   TForm3 W;
-  W.Modem()->SetPortName(Sim.Path());
   auto* Online = Child<QCheckBox>(W, "cbxOnline");
-  Online->setChecked(true);
-  QVERIFY(Online->isChecked());
+  QVERIFY(GoOnline(W, Sim.slavePath()));
   Child<QCheckBox>(W, "cbxMonitor")->setChecked(true);
   QTimer::singleShot(1300, Online, [Online] { Online->setChecked(false); });
   QTRY_VERIFY_WITH_TIMEOUT(W.windowTitle().startsWith(QStringLiteral("Vantrel:")), 8000);
@@ -205,13 +170,11 @@ void TestEndToEnd::uncheckingOnlineDuringACycleEndsMonitoring() {
 }
 
 void TestEndToEnd::closingMidCycleEndsCleanly() {
-  TSim Sim;
-  QVERIFY(Sim.Start({QStringLiteral("--unanswered"), QStringLiteral("AT^MONI")}));
+  SimProcess Sim;
+  QVERIFY(StartSim(Sim, {QStringLiteral("--unanswered"), QStringLiteral("AT^MONI")}));
   TForm3 W;
   W.show();
-  W.Modem()->SetPortName(Sim.Path());
-  Child<QCheckBox>(W, "cbxOnline")->setChecked(true);
-  QVERIFY(Child<QCheckBox>(W, "cbxOnline")->isChecked());
+  QVERIFY(GoOnline(W, Sim.slavePath()));
   Child<QCheckBox>(W, "cbxMonitor")->setChecked(true);
   QTimer::singleShot(1300, &W, [&W] { W.close(); });
   QTRY_VERIFY_WITH_TIMEOUT(W.windowTitle().startsWith(QStringLiteral("Vantrel:")), 8000);

@@ -24,7 +24,9 @@
 #include "serial/SerialPortDriver.h"
 #include "serial/platform/PortResolver.h"
 #include "support/SimProcess.h"
+#include "support/WindowControls.h"
 
+using vantrel::test::Child;
 using vantrel::test::SimProcess;
 
 namespace {
@@ -35,19 +37,11 @@ int OpenDescriptors() {
   return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot).size());
 }
 
-template <typename T>
-T* Child(const TForm3& W, const char* Name) {
-  return W.findChild<T*>(QString::fromLatin1(Name));
-}
-
 // Checks Online on a fresh window and reports whether it stayed checked; a refused port must
 // leave the window offline with the options button usable.
 bool WindowGoesOnline(const QString& PortName) {
   TForm3 W;
-  W.Modem()->SetPortName(PortName);
-  auto* Online = Child<QCheckBox>(W, "cbxOnline");
-  Online->setChecked(true);
-  if (Online->isChecked()) return true;
+  if (vantrel::test::GoOnline(W, PortName)) return true;
   if (W.Modem()->IsOpen()) qWarning("Online unchecked but the port is open");
   if (!Child<QPushButton>(W, "bbtOpts")->isEnabled()) qWarning("options button left disabled");
   if (Child<QCheckBox>(W, "cbxMonitor")->isEnabled()) qWarning("Monitor left enabled");
