@@ -1,0 +1,249 @@
+#include <QTest>
+
+#include "DriveRecord.h"
+#include "LogOptions.h"
+
+namespace {
+
+TDriveRecord FullRecord() {
+  TDriveRecord R;
+  R.Time = QDateTime(QDate(2026, 12, 9), QTime(17, 6, 22, 123), Qt::OffsetFromUTC, 3600);
+  R.Imsi = QStringLiteral("262073912345678");
+  R.Reports = QStringLiteral("AT^MONI");
+  R.Serving = {QStringLiteral("E"), QStringLiteral("1013"), QStringLiteral("-71"),
+               QStringLiteral("34"), QStringLiteral("34215")};
+  R.RxLev = QStringLiteral("-105");
+  R.C1 = QStringLiteral("33");
+  R.Pwr = QStringLiteral("33");
+  R.Plmn = QStringLiteral("26207");
+  R.Lac = QStringLiteral("20205");
+  for (int I = 0; I < 6; ++I)
+    R.Neighbours << TRecordCell{QStringLiteral("900"), QString::number(10 + I),
+                                QString::number(-80 - I), QStringLiteral("0%1").arg(I),
+                                QString::number(1000 + I)};
+  return R;
+}
+
+}  // namespace
+
+class TestDriveRecord : public QObject {
+  Q_OBJECT
+ private slots:
+  void timeText_data();
+  void timeText();
+  void roundTrip_data();
+  void roundTrip();
+  void csvShape();
+  void csvNeverWritesAFormula();
+  void jsonFieldsAreNamedAndTyped();
+  void onlyWholeLinesAreRead_data();
+  void onlyWholeLinesAreRead();
+  void duration_data();
+  void duration();
+  void options_data();
+  void options();
+};
+
+void TestDriveRecord::timeText_data() {
+  QTest::addColumn<QDateTime>("time");
+  QTest::addColumn<QString>("text");
+  const QDate D(2026, 12, 9);
+  const QTime T(17, 6, 22, 5);
+  QTest::newRow("utc") << QDateTime(D, T, Qt::OffsetFromUTC, 0) << "2026-12-09T17:06:22.005+00:00";
+  QTest::newRow("east") << QDateTime(D, T, Qt::OffsetFromUTC, 5 * 3600 + 1800)
+                        << "2026-12-09T17:06:22.005+05:30";
+  QTest::newRow("west") << QDateTime(D, T, Qt::OffsetFromUTC, -3 * 3600)
+                        << "2026-12-09T17:06:22.005-03:00";
+}
+
+void TestDriveRecord::timeText() {
+  QFETCH(QDateTime, time);
+  QFETCH(QString, text);
+  QCOMPARE(RecordTimeText(time), text);
+  QCOMPARE(QDateTime::fromString(text, Qt::ISODateWithMs), time);
+}
+
+void TestDriveRecord::roundTrip_data() {
+  QTest::addColumn<TDriveRecord>("record");
+  QTest::newRow("six neighbours") << FullRecord();
+  TDriveRecord None = FullRecord();
+  None.Neighbours.clear();
+  QTest::newRow("no neighbour") << None;
+  TDriveRecord Two = FullRecord();
+  Two.Neighbours.resize(2);
+  Two.Neighbours[1].Bsic.clear();
+  Two.Neighbours[1].CellId.clear();
+  QTest::newRow("two, one without identity") << Two;
+  TDriveRecord Odd = FullRecord();
+  Odd.Serving.Channel = QStringLiteral("ch,an\"n");  // a cut that did not parse, as shown
+  Odd.Serving.Level = QStringLiteral(" dBm");
+  Odd.RxLev.clear();
+  Odd.C1 = QStringLiteral("-");
+  Odd.Imsi = QStringLiteral("=cmd|' /C calc'!A0");
+  Odd.Plmn = QStringLiteral("310260");
+  QTest::newRow("texts that need quoting") << Odd;
+  TDriveRecord Empty;
+  Empty.Time = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::OffsetFromUTC, 0);
+  QTest::newRow("nothing read") << Empty;
+}
+
+void TestDriveRecord::roundTrip() {
+  QFETCH(TDriveRecord, record);
+  const QList<TDriveRecord> FromCsv = ReadDriveRecords(CsvHeader() + CsvRow(record));
+  QCOMPARE(FromCsv.size(), 1);
+  QCOMPARE(FromCsv.first(), record);
+  const QList<TDriveRecord> FromJson = ReadDriveRecords(JsonLine(record) + JsonLine(record));
+  QCOMPARE(FromJson.size(), 2);
+  QCOMPARE(FromJson.last(), record);
+}
+
+void TestDriveRecord::csvShape() {
+  const QByteArray Header = CsvHeader();
+  QVERIFY(Header.endsWith('\n'));
+  const QStringList Names = SplitCsvLine(Header).value();
+  QCOMPARE(Names.size(), 2 + 10 + 6 * 5 + 1);
+  QCOMPARE(Names.mid(0, 5),
+           (QStringList{"time", "imsi", "serving_band", "serving_channel", "serving_level_dbm"}));
+  QCOMPARE(Names.at(12), QStringLiteral("n1_band"));
+  QCOMPARE(Names.at(41), QStringLiteral("n6_cell_id"));
+  TDriveRecord Two = FullRecord();
+  Two.Neighbours.resize(2);
+  const QStringList Row = SplitCsvLine(CsvRow(Two)).value();
+  QCOMPARE(Row.size(), Names.size());
+  QCOMPARE(Row.at(Names.indexOf("n2_channel")), QStringLiteral("11"));
+  QCOMPARE(Row.at(Names.indexOf("n3_channel")), QString());
+  QCOMPARE(Row.at(Names.indexOf("lac")), QStringLiteral("20205"));
+}
+
+void TestDriveRecord::csvNeverWritesAFormula() {
+  TDriveRecord R = FullRecord();
+  R.Imsi = QStringLiteral("=HYPERLINK(\"x\")");
+  R.Plmn = QStringLiteral("+1");
+  R.Lac = QStringLiteral("@SUM(A1)");
+  const QStringList Row = SplitCsvLine(CsvRow(R)).value();
+  for (const QString& Field : Row)
+    QVERIFY2(Field.isEmpty() || !QStringLiteral("=+@").contains(Field.front()), qPrintable(Field));
+  QCOMPARE(Row.at(4), QStringLiteral("-71"));  // negative levels stay numbers
+}
+
+void TestDriveRecord::jsonFieldsAreNamedAndTyped() {
+  TDriveRecord R = FullRecord();
+  R.Neighbours.resize(1);
+  R.C1 = QStringLiteral("-");
+  const QByteArray Line = JsonLine(R);
+  QVERIFY(Line.endsWith('\n'));
+  QCOMPARE(Line.count('\n'), 1);
+  QVERIFY(Line.contains("\"channel\":1013"));
+  QVERIFY(Line.contains("\"level_dbm\":-71"));
+  QVERIFY(Line.contains("\"plmn\":\"26207\""));
+  QVERIFY(Line.contains("\"c1\":\"-\""));
+  QVERIFY(Line.contains("\"bsic\":\"00\""));  // as the modem printed it
+  QVERIFY(Line.contains("\"neighbours\":[{"));
+  QCOMPARE(Line.count("\"band\""), 2);
+}
+
+void TestDriveRecord::onlyWholeLinesAreRead_data() {
+  QTest::addColumn<QByteArray>("text");
+  QTest::addColumn<int>("records");
+  const QByteArray Csv = CsvHeader() + CsvRow(FullRecord());
+  const QByteArray Json = JsonLine(FullRecord());
+  QTest::newRow("csv whole") << Csv + CsvRow(FullRecord()) << 2;
+  QTest::newRow("csv cut in the last row") << Csv + CsvRow(FullRecord()).chopped(3) << 1;
+  QTest::newRow("csv last row unterminated") << Csv + CsvRow(FullRecord()).chopped(1) << 1;
+  QTest::newRow("csv with blank lines") << Csv + "\n\r\n" + CsvRow(FullRecord()) << 2;
+  QTest::newRow("csv row missing fields") << Csv + "2026-12-09T17:06:22.123+01:00,1,2\n" << 1;
+  QTest::newRow("csv bad time") << Csv + CsvRow(FullRecord()).replace("2026-", "x026-") << 1;
+  QTest::newRow("jsonl cut") << Json + Json.chopped(10) << 1;
+  QTest::newRow("jsonl garbage line") << Json + "{\"time\":5}\n" + Json << 2;
+  QTest::newRow("empty") << QByteArray() << 0;
+}
+
+void TestDriveRecord::onlyWholeLinesAreRead() {
+  QFETCH(QByteArray, text);
+  QFETCH(int, records);
+  QString Error;
+  const QList<TDriveRecord> Read = ReadDriveRecords(text, &Error);
+  QCOMPARE(Read.size(), records);
+  QCOMPARE(Error.isEmpty(), records > 0);
+  for (const TDriveRecord& R : Read) QCOMPARE(R, FullRecord());
+}
+
+void TestDriveRecord::duration_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<qint64>("ms");  // -1: refused
+  QTest::newRow("bare seconds") << "90" << qint64(90000);
+  QTest::newRow("seconds") << "45s" << qint64(45000);
+  QTest::newRow("milliseconds") << "1500ms" << qint64(1500);
+  QTest::newRow("minutes") << "10m" << qint64(600000);
+  QTest::newRow("hours and minutes") << "1h30m" << qint64(5400000);
+  QTest::newRow("blanks around") << " 2h " << qint64(7200000);
+  QTest::newRow("zero") << "0m" << qint64(-1);
+  QTest::newRow("empty") << "" << qint64(-1);
+  QTest::newRow("unit only") << "m" << qint64(-1);
+  QTest::newRow("unknown unit") << "3d" << qint64(-1);
+  QTest::newRow("negative") << "-5m" << qint64(-1);
+  QTest::newRow("trailing bare number") << "1h30" << qint64(-1);
+  QTest::newRow("too long") << "99999999999h" << qint64(-1);
+}
+
+void TestDriveRecord::duration() {
+  QFETCH(QString, text);
+  QFETCH(qint64, ms);
+  QCOMPARE(ParseDuration(text).value_or(-1), ms);
+}
+
+void TestDriveRecord::options_data() {
+  QTest::addColumn<QStringList>("args");
+  QTest::addColumn<bool>("ok");
+  QTest::addColumn<QString>("check");  // what a successful parse must give, as "key=value"
+  QTest::newRow("defaults") << QStringList{} << true
+                            << "port=\\\\.\\COM1 rate=19200 "
+                               "interval=1100 format=csv";
+  QTest::newRow("all set") << QStringList{"--port",     "/dev/ttyUSB2", "--rate",   "115200",
+                                          "--interval", "500",          "--cycles", "20",
+                                          "--duration", "10m",          "--output", "d.csv"}
+                           << true
+                           << "port=/dev/ttyUSB2 rate=115200 interval=500 cycles=20 "
+                              "duration=600000 format=csv output=d.csv";
+  QTest::newRow("jsonl file") << QStringList{"--output", "drive.JSONL"} << true << "format=jsonl";
+  QTest::newRow("format beats the name")
+      << QStringList{"--output", "d.csv", "--format", "jsonl"} << true << "format=jsonl";
+  QTest::newRow("help") << QStringList{"--help"} << true << "help=1";
+  QTest::newRow("version") << QStringList{"--version"} << true << "version=1";
+  QTest::newRow("unknown option") << QStringList{"--colour"} << false << "";
+  QTest::newRow("missing value") << QStringList{"--cycles"} << false << "";
+  QTest::newRow("zero cycles") << QStringList{"--cycles", "0"} << false << "";
+  QTest::newRow("rate not a number") << QStringList{"--rate", "fast"} << false << "";
+  QTest::newRow("bad format") << QStringList{"--format", "xml"} << false << "";
+  QTest::newRow("bad duration") << QStringList{"--duration", "soon"} << false << "";
+  QTest::newRow("stray argument") << QStringList{"COM1"} << false << "";
+  QTest::newRow("empty port") << QStringList{"--port", ""} << false << "";
+}
+
+void TestDriveRecord::options() {
+  QFETCH(QStringList, args);
+  QFETCH(bool, ok);
+  QFETCH(QString, check);
+  TLogOptions O;
+  const QString Error = ParseLogOptions(QStringList{"vantrel-log"} + args, O);
+  QCOMPARE(Error.isEmpty(), ok);
+  if (!ok) return;
+  for (const QString& Pair : check.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    const QString Key = Pair.section(QLatin1Char('='), 0, 0);
+    const QString Want = Pair.section(QLatin1Char('='), 1);
+    const QString Got = Key == "port"       ? O.Port
+                        : Key == "rate"     ? QString::number(O.Rate)
+                        : Key == "interval" ? QString::number(O.IntervalMs)
+                        : Key == "cycles"   ? QString::number(O.Cycles.value_or(-1))
+                        : Key == "duration" ? QString::number(O.DurationMs.value_or(-1))
+                        : Key == "format"
+                            ? QString(O.Format == TRecordFormat::rfCsv ? "csv" : "jsonl")
+                        : Key == "output" ? O.Output
+                        : Key == "help"   ? QString::number(O.Help)
+                                          : QString::number(O.Version);
+    QCOMPARE(Got, Want);
+  }
+}
+
+QTEST_APPLESS_MAIN(TestDriveRecord)
+#include "tst_driverecord.moc"
