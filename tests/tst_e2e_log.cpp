@@ -1,0 +1,267 @@
+// vantrel-log against the simulator: records that read back into what the modem sent, a kill
+// that leaves only whole records, stopping on a signal, refusing what it cannot do.
+#include <signal.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "DriveRecord.h"
+#include "ModemCore.h"
+#include "support/SimProcess.h"
+
+namespace {
+
+using vantrel::sim::CellModel;
+using vantrel::test::SimProcess;
+
+constexpr std::uint32_t Seed = 11;
+
+QStringList SimArgs(const QStringList& More = {}) {
+  return QStringList{QStringLiteral("--no-link"), QStringLiteral("--seed"), QString::number(Seed)} +
+         More;
+}
+
+QByteArray ReadAll(const QString& Path) {
+  QFile F(Path);
+  return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray();
+}
+
+// Waits, pumping events, until Done() or the time-out.
+template <typename F>
+bool WaitFor(F Done, int TimeoutMs) {
+  QElapsedTimer T;
+  T.start();
+  while (!Done()) {
+    if (T.elapsed() > TimeoutMs) return false;
+    QTest::qWait(20);
+  }
+  return true;
+}
+
+// The cell the simulator shows in its n-th cycle (counted from 1): its model steps once per
+// serving report, from the same seed.
+struct TExpected {
+  TRecordCell Serving;
+  QString Plmn, Lac;
+  QList<TRecordCell> Neighbours;
+};
+TExpected ExpectedCycle(int N) {
+  CellModel Model(Seed);
+  for (int I = 0; I < N; ++I) Model.step();
+  TExpected E;
+  const auto& S = Model.serving();
+  E.Serving.Channel = QString::number(S.channel);
+  E.Serving.Level = QString::number(S.dbm);
+  E.Serving.Bsic = QStringLiteral("%1%2").arg(S.ncc).arg(S.bcc);
+  E.Serving.CellId = QString::number(S.cellId & 0xFFFF);
+  E.Plmn = QString::number(S.mcc * 100 + S.mnc);
+  E.Lac = QString::number(S.lac & 0xFFFF);
+  for (const auto& Nb : Model.presentNeighbours()) {
+    TRecordCell C;
+    C.Channel = QString::number(Nb.channel);
+    C.Level = QString::number(Nb.dbm);
+    C.Bsic = QStringLiteral("%1%2").arg(Nb.ncc).arg(Nb.bcc);
+    C.CellId = QString::number(Nb.cellId & 0xFFFF);
+    E.Neighbours << C;
+  }
+  return E;
+}
+
+class TLog {
+ public:
+  void Start(const QStringList& Args) {
+    FProcess.setProgram(QStringLiteral(VANTREL_LOG_PATH));
+    FProcess.setArguments(Args);
+    FProcess.start();
+  }
+  // Runs to the end; false on a time-out.
+  bool Run(const QStringList& Args, int TimeoutMs = 60000) {
+    Start(Args);
+    return FProcess.waitForFinished(TimeoutMs);
+  }
+  QProcess FProcess;
+};
+
+}  // namespace
+
+class TestE2eLog : public QObject {
+  Q_OBJECT
+ private slots:
+  void recordsReadBack_data();
+  void recordsReadBack();
+  void killLeavesWholeRecords();
+  void terminateEndsAfterARecord();
+  void refusals_data();
+  void refusals();
+  void modemThatDoesNotIdentify();
+  void lostDeviceIsWaitedFor();
+
+ private:
+  QTemporaryDir FDir;
+};
+
+void TestE2eLog::recordsReadBack_data() {
+  QTest::addColumn<QString>("file");
+  QTest::addColumn<QStringList>("extra");
+  QTest::newRow("csv by name") << "drive.csv" << QStringList{};
+  QTest::newRow("jsonl by name") << "drive.jsonl" << QStringList{};
+  QTest::newRow("csv asked") << "drive.txt" << QStringList{"--format", "csv"};
+}
+
+void TestE2eLog::recordsReadBack() {
+  QFETCH(QString, file);
+  QFETCH(QStringList, extra);
+  SimProcess Sim;
+  QVERIFY(Sim.start(SimArgs()));
+  const QString Path = FDir.filePath(file);
+  QFile::remove(Path);
+  const int Cycles = 6;
+  TLog Log;
+  QVERIFY(Log.Run(QStringList{"--port", Sim.slavePath(), "--cycles", QString::number(Cycles),
+                              "--interval", "50", "--output", Path} +
+                  extra));
+  QCOMPARE(Log.FProcess.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(Log.FProcess.exitCode(), 0);
+  const QByteArray Text = ReadAll(Path);
+  const QList<TDriveRecord> Records = ReadDriveRecords(Text);
+  QCOMPARE(Records.size(), Cycles);
+  for (int K = 0; K < Cycles; ++K) {
+    const TDriveRecord& R = Records[K];
+    const TExpected E = ExpectedCycle(K + 1);
+    QCOMPARE(R.Imsi, QStringLiteral("262073987654321"));
+    QCOMPARE(R.Reports, QStringLiteral("AT^MONI"));
+    QCOMPARE(R.Serving.Channel, E.Serving.Channel);
+    QCOMPARE(R.Serving.Level, E.Serving.Level);
+    QCOMPARE(R.Serving.Bsic, E.Serving.Bsic);
+    QCOMPARE(R.Serving.CellId, E.Serving.CellId);
+    QCOMPARE(R.Plmn, E.Plmn);
+    QCOMPARE(R.Lac, E.Lac);
+    QVERIFY(!R.Serving.Band.isEmpty() || R.Serving.Channel == "0");
+    QCOMPARE(R.Neighbours.size(), E.Neighbours.size());
+    for (int I = 0; I < E.Neighbours.size(); ++I) {
+      QCOMPARE(R.Neighbours[I].Channel, E.Neighbours[I].Channel);
+      QCOMPARE(R.Neighbours[I].Level, E.Neighbours[I].Level);
+      QCOMPARE(R.Neighbours[I].Bsic, E.Neighbours[I].Bsic);
+      QCOMPARE(R.Neighbours[I].CellId, E.Neighbours[I].CellId);
+    }
+    if (K > 0) QVERIFY(Records[K - 1].Time < R.Time);
+  }
+  if (!Path.endsWith(QLatin1String(".jsonl"))) {
+    // An independent reader of the file: Python's csv module sees a header and whole rows.
+    QProcess Py;
+    Py.start(QStringLiteral("python3"),
+             {QStringLiteral("-c"),
+              QStringLiteral("import csv,sys\nrows=list(csv.reader(open(sys.argv[1],newline='')))\n"
+                             "print(len(rows), sorted(set(len(r) for r in rows)), rows[0][0], "
+                             "rows[1][3])"),
+              Path});
+    QVERIFY(Py.waitForFinished(20000));
+    QCOMPARE(QString::fromUtf8(Py.readAllStandardOutput()).trimmed(),
+             QStringLiteral("%1 [43] time %2").arg(Cycles + 1).arg(Records[0].Serving.Channel));
+  }
+}
+
+void TestE2eLog::killLeavesWholeRecords() {
+  SimProcess Sim;
+  QVERIFY(Sim.start(SimArgs()));
+  const QString Path = FDir.filePath(QStringLiteral("killed.csv"));
+  TLog Log;
+  Log.Start({"--port", Sim.slavePath(), "--interval", "1", "--output", Path});
+  QVERIFY(WaitFor([&] { return ReadAll(Path).count('\n') >= 4; }, 30000));
+  ::kill(pid_t(Log.FProcess.processId()), SIGKILL);
+  QVERIFY(Log.FProcess.waitForFinished(5000));
+  const QByteArray Text = ReadAll(Path);
+  QVERIFY(Text.endsWith('\n'));
+  QCOMPARE(ReadDriveRecords(Text).size(), Text.count('\n') - 1);  // every line after the header
+
+  // Appending to the file later adds records, not a second header.
+  Log.Run({"--port", Sim.slavePath(), "--cycles", "1", "--output", Path});
+  QCOMPARE(Log.FProcess.exitCode(), 0);
+  const QByteArray After = ReadAll(Path);
+  QCOMPARE(After.count("time,imsi"), 1);
+  QCOMPARE(ReadDriveRecords(After).size(), ReadDriveRecords(Text).size() + 1);
+}
+
+void TestE2eLog::terminateEndsAfterARecord() {
+  SimProcess Sim;
+  QVERIFY(Sim.start(SimArgs()));
+  const QString Path = FDir.filePath(QStringLiteral("terminated.jsonl"));
+  TLog Log;
+  Log.Start({"--port", Sim.slavePath(), "--interval", "1", "--output", Path});
+  QVERIFY(WaitFor([&] { return ReadAll(Path).count('\n') >= 2; }, 30000));
+  Log.FProcess.terminate();
+  QVERIFY(Log.FProcess.waitForFinished(5000));
+  QCOMPARE(Log.FProcess.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(Log.FProcess.exitCode(), 0);
+  const QByteArray Text = ReadAll(Path);
+  QVERIFY(Text.endsWith('\n'));
+  QCOMPARE(ReadDriveRecords(Text).size(), Text.count('\n'));
+}
+
+void TestE2eLog::refusals_data() {
+  QTest::addColumn<QStringList>("args");
+  QTest::addColumn<int>("status");
+  QTest::addColumn<QString>("says");
+  QTest::newRow("unknown option") << QStringList{"--colour"} << 2 << "colour";
+  QTest::newRow("cycles not a number") << QStringList{"--cycles", "many"} << 2 << "--cycles";
+  QTest::newRow("bad format") << QStringList{"--format", "xml"} << 2 << "csv or jsonl";
+  QTest::newRow("bad duration") << QStringList{"--duration", "soon"} << 2 << "--duration";
+  QTest::newRow("no such device") << QStringList{"--port", "/dev/vantrel-none"} << 1
+                                  << "stands for no device";
+  QTest::newRow("not a terminal") << QStringList{"--port", "/dev/null"} << 1 << "cannot open";
+  QTest::newRow("unwritable output")
+      << QStringList{"--output", "/proc/vantrel/x.csv"} << 1 << "cannot write";
+}
+
+void TestE2eLog::refusals() {
+  QFETCH(QStringList, args);
+  QFETCH(int, status);
+  QFETCH(QString, says);
+  TLog Log;
+  QVERIFY(Log.Run(args, 20000));
+  QCOMPARE(Log.FProcess.exitCode(), status);
+  const QString Err = QString::fromLocal8Bit(Log.FProcess.readAllStandardError());
+  QVERIFY2(Err.contains(says), qPrintable(Err));
+  QVERIFY(Log.FProcess.readAllStandardOutput().isEmpty());
+}
+
+void TestE2eLog::modemThatDoesNotIdentify() {
+  SimProcess Sim;
+  QVERIFY(Sim.start(SimArgs({"--unanswered", "AT+GMI"})));
+  TLog Log;
+  QVERIFY(Log.Run({"--port", Sim.slavePath(), "--cycles", "1"}, 20000));
+  QCOMPARE(Log.FProcess.exitCode(), 1);
+  QVERIFY(QString::fromLocal8Bit(Log.FProcess.readAllStandardError()).contains("identify"));
+}
+
+void TestE2eLog::lostDeviceIsWaitedFor() {
+  // The simulator linked as COM7 in a port map folder of our own, so it can come back under
+  // the same name.
+  QTemporaryDir Config;
+  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+  Env.insert(QStringLiteral("XDG_CONFIG_HOME"), Config.path());
+  const QStringList LinkArgs{"--port", "7", "--seed", QString::number(Seed)};
+  SimProcess Sim;
+  QVERIFY(Sim.start(LinkArgs, Env));
+  const QString Path = FDir.filePath(QStringLiteral("lost.csv"));
+  TLog Log;
+  Log.FProcess.setProcessEnvironment(Env);
+  Log.Start({"--port", "\\\\.\\COM7", "--interval", "50", "--output", Path});
+  QVERIFY(WaitFor([&] { return ReadDriveRecords(ReadAll(Path)).size() >= 2; }, 30000));
+  QVERIFY(Sim.stop());
+  QVERIFY(
+      WaitFor([&] { return Log.FProcess.readAllStandardError().contains("device lost"); }, 10000));
+  const qsizetype Before = ReadDriveRecords(ReadAll(Path)).size();
+  QVERIFY(Sim.start(LinkArgs, Env));
+  QVERIFY(WaitFor([&] { return ReadDriveRecords(ReadAll(Path)).size() >= Before + 2; }, 20000));
+  QCOMPARE(Log.FProcess.state(), QProcess::Running);
+  Log.FProcess.terminate();
+  QVERIFY(Log.FProcess.waitForFinished(5000));
+  QCOMPARE(Log.FProcess.exitCode(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestE2eLog)
+#include "tst_e2e_log.moc"

@@ -1,0 +1,66 @@
+#include "CycleRecord.h"
+
+namespace {
+
+// A detail field as the window shows it: "-" and blanks mean nothing was read.
+QString Detail(const QString& Shown) {
+  const QString Text = Shown.trimmed();
+  return Text == QLatin1String("-") ? QString() : Text;
+}
+
+QString Parsed(const TCellText& Shown, std::int16_t Value) {
+  return Shown.Valid && !Shown.Text.trimmed().isEmpty() ? QString::number(Value) : QString();
+}
+
+QString Text(const TCellText& Shown) {
+  return Shown.Valid ? Shown.Text.trimmed() : QString();
+}
+
+void SetRadio(TRecordCell& Cell, const TCellText& Band, const TCellText& Channel,
+              const TCellText& Level, const TCellInfo& Info) {
+  Cell.Band = Text(Band) == QLatin1String("-") ? QString() : Text(Band);
+  Cell.Channel = Parsed(Channel, Info.Channel);
+  Cell.Level = Parsed(Level, Info.Level);
+}
+
+}  // namespace
+
+void TCycleRecorder::Begin(const QDateTime& Time, const QString& Imsi, const QString& Reports) {
+  FRecord = TDriveRecord{};
+  FRecord.Time = Time;
+  FRecord.Imsi = Imsi;
+  FRecord.Reports = Reports;
+}
+
+void TCycleRecorder::Add(const TCycleView& View) {
+  if (View.Serving) {
+    const TServingCellView& S = *View.Serving;
+    SetRadio(FRecord.Serving, S.Band, S.Channel, S.Level, S.Cell);
+    FRecord.RxLev = Detail(S.RxLev);
+    FRecord.C1 = Detail(S.C1);
+    FRecord.Pwr = Detail(S.Pwr);
+    FRecord.Plmn = Detail(S.Plmn);
+    FRecord.Lac = Detail(S.Lac);
+  }
+  if (View.Neighbours) {
+    // Identities may have come first (one reply carrying both); keep them with their column.
+    const QList<TRecordCell> Before = FRecord.Neighbours;
+    FRecord.Neighbours.clear();
+    for (std::size_t K = 0; K < View.Neighbours->size() && K < RecordNeighbourCount; ++K) {
+      const TNeighbourColumnView& N = (*View.Neighbours)[K];
+      TRecordCell Cell = qsizetype(K) < Before.size() ? Before[qsizetype(K)] : TRecordCell{};
+      SetRadio(Cell, N.Band, N.Channel, N.Level, N.Cell);
+      if (N.Channel.Text.trimmed().isEmpty() && N.Level.Text.trimmed().isEmpty()) break;
+      FRecord.Neighbours << Cell;
+    }
+  }
+  if (View.Identities) {
+    const auto& Ids = *View.Identities;
+    FRecord.Serving.Bsic = Text(Ids[0].Bsic);
+    FRecord.Serving.CellId = Text(Ids[0].CellId);
+    for (qsizetype K = 0; K < FRecord.Neighbours.size(); ++K) {
+      FRecord.Neighbours[K].Bsic = Text(Ids[std::size_t(K) + 1].Bsic);
+      FRecord.Neighbours[K].CellId = Text(Ids[std::size_t(K) + 1].CellId);
+    }
+  }
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+
+#include "DriveRecord.h"
+#include "app/ModemSession.h"
+
+// Gathers what one monitoring cycle read into a record: only this cycle's views count, so a
+// report that was not answered leaves its fields empty rather than repeating the last cycle.
+class TCycleRecorder {
+ public:
+  void Begin(const QDateTime& Time, const QString& Imsi, const QString& Reports);
+  void Add(const TCycleView& View);
+  const TDriveRecord& Record() const { return FRecord; }
+
+ private:
+  TDriveRecord FRecord;
+};

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QIODevice>
+#include <QObject>
+#include <memory>
+
+#include "CycleRecord.h"
+#include "LogOptions.h"
+
+class TModemSession;
+
+// One run of the recorder: going online, a cycle every interval, a record after each, waiting
+// for a lost device to come back, until the cycles or the time are used up or a stop is asked.
+class TRecordingRun : public QObject {
+  Q_OBJECT
+ public:
+  // WriteHeader: the output is empty (or a stream), so a CSV record file starts with its header.
+  TRecordingRun(const TLogOptions& Options, QIODevice& Output, bool WriteHeader);
+  ~TRecordingRun() override;
+
+  // Runs to the end; the process's exit status.
+  int Exec();
+  // Stops after the record being taken, or at once when none is.
+  void RequestStop();
+
+ private:
+  enum class TOnline : std::uint8_t { Online, NoPort, NoModem, Stopped };
+  TOnline GoOnline();
+  bool WaitForDevice();
+  // Pumps events for Ms, or until a stop is asked; false when one was.
+  bool Idle(int Ms);
+  bool TimeUsedUp() const;
+  void WriteRecord(const TDriveRecord& Record);
+  void ShowStatus(const TDriveRecord& Record);
+  QString PortProblem() const;
+
+  TLogOptions FOptions;
+  QIODevice& FOutput;
+  bool FWriteHeader;
+  std::unique_ptr<TModemSession> FSession;
+  TCycleRecorder FRecorder;
+  QString FReports;  // the report family's name, as the records carry it
+  QElapsedTimer FClock;
+  bool FStop = false;
+  bool FLost = false;
+  bool FBack = false;
+  bool FStatusLine = false;
+  qint64 FRecords = 0;
+  qint64 FTimeouts = 0;
+};

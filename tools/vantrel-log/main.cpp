@@ -1,0 +1,86 @@
+// vantrel-log: records a modem's cells, one record per monitoring cycle, for drive tests.
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+
+#include "CycleRecord.h"
+#include "LogOptions.h"
+#include "RecordingRun.h"
+
+namespace {
+
+int SignalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  const char Byte = 1;
+  const int Saved = errno;
+  [[maybe_unused]] const auto Written = ::write(SignalPipe[1], &Byte, 1);
+  errno = Saved;
+}
+
+void Print(std::FILE* Stream, const QString& Text) {
+  std::fputs(Text.toLocal8Bit().constData(), Stream);
+  std::fflush(Stream);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication App(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("vantrel-log"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(VANTREL_VERSION));
+
+  TLogOptions Options;
+  const QString Error = ParseLogOptions(QCoreApplication::arguments(), Options);
+  if (!Error.isEmpty()) {
+    Print(stderr, QStringLiteral("vantrel-log: %1\nTry 'vantrel-log --help'.\n").arg(Error));
+    return 2;
+  }
+  if (Options.Help) {
+    Print(stdout, LogHelpText());
+    return 0;
+  }
+  if (Options.Version) {
+    Print(stdout, QStringLiteral("vantrel-log %1\n").arg(QCoreApplication::applicationVersion()));
+    return 0;
+  }
+
+  // Each record goes out in one write, so a kill can cut the file only between records.
+  QFile Output;
+  const bool ToFile = !Options.Output.isEmpty();
+  const bool Opened =
+      ToFile ? (Output.setFileName(Options.Output),
+                Output.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+             : Output.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+  if (!Opened) {
+    Print(stderr, QStringLiteral("vantrel-log: cannot write %1: %2\n")
+                      .arg(Options.Output, Output.errorString()));
+    return 1;
+  }
+
+  // Ctrl-C and SIGTERM ask the run to stop after the record it is on; the handler only wakes
+  // the event loop, which every wait of the run pumps.
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, SignalPipe) != 0) return 1;
+  struct sigaction Action {};
+  Action.sa_handler = OnSignal;
+  sigemptyset(&Action.sa_mask);
+  Action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &Action, nullptr);
+  sigaction(SIGTERM, &Action, nullptr);
+
+  TRecordingRun Run(Options, Output, ToFile ? Output.size() == 0 : true);
+  QSocketNotifier Notifier(SignalPipe[0], QSocketNotifier::Read);
+  QObject::connect(&Notifier, &QSocketNotifier::activated, &Run, [&Run] {
+    char Bytes[16];
+    [[maybe_unused]] const auto Got = ::read(SignalPipe[0], Bytes, sizeof Bytes);
+    Run.RequestStop();
+  });
+  return Run.Exec();
+}
