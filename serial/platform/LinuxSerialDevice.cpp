@@ -31,8 +31,16 @@ bool TLinuxSerialDevice::Open(const QString& Name) {
     errno = ENOENT;
     return Fail();
   }
-  // O_NONBLOCK keeps a FIFO or a modem without carrier from blocking the UI thread in open().
+  // ModemManager, when it manages the device, is asked to let go of it first.
   const QByteArray Path = Where.DevicePath.toLocal8Bit();
+  if (FModemManager.OpenAside(Where.DevicePath, [&] { return OpenPath(Path) ? 0 : FLastError; }))
+    return false;
+  FLastError = 0;
+  return true;
+}
+
+bool TLinuxSerialDevice::OpenPath(const QByteArray& Path) {
+  // O_NONBLOCK keeps a FIFO or a modem without carrier from blocking the UI thread in open().
   const int Fd = ::open(Path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (Fd < 0) return Fail();
   termios Tio{};
@@ -68,6 +76,7 @@ void TLinuxSerialDevice::Close() {
   ioctl(FFd, TIOCNXCL);
   ::close(FFd);  // releases the flock as well
   FFd = -1;
+  FModemManager.Release();
 }
 
 bool TLinuxSerialDevice::SetCommState(const TDeviceControlBlock& Dcb) {

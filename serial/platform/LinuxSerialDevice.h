@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/platform/ModemManagerInhibitor.h"
 #include "serial/platform/SerialDevice.h"
 
 // The serial device on Linux: a terminal opened non-blocking and exclusively, in raw mode.
@@ -25,6 +26,9 @@ class TLinuxSerialDevice final : public ISerialDevice {
 
  private:
   bool Fail();  // keeps errno, returns false
+  bool OpenPath(const QByteArray& Path);
+
+  TModemManagerInhibitor FModemManager;  // holds ModemManager off the device while open
 
   int FFd = -1;
   int FLastError = 0;
