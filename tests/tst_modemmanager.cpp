@@ -241,6 +241,13 @@ QString DialogLine(TSerialPortDriver& Driver, QRect* Geometry = nullptr, QSize* 
 
 }  // namespace
 
+// A skip must leave the test function itself, so this is a macro rather than a helper.
+#define REQUIRE_BUS()                                                                             \
+  do {                                                                                            \
+    if (!FNoBus.isEmpty())                                                                        \
+      QSKIP(qPrintable(QStringLiteral("no D-Bus bus could be started for the mock: ") + FNoBus)); \
+  } while (false)
+
 class TestModemManager : public QObject {
   Q_OBJECT
 
@@ -257,7 +264,6 @@ class TestModemManager : public QObject {
   void refusalGoesOnlineWithAdvice();
 
  private:
-  void RequireBus();
   // Names the pty's slave COMn in the port map folder, so the port resolves through a link.
   bool LinkPort(int N, const QString& Target);
 
@@ -282,11 +288,6 @@ void TestModemManager::initTestCase() {
   Probe.start(Python(), {QStringLiteral("-c"), QStringLiteral("import dbusmock")});
   QVERIFY2(Probe.waitForFinished(30000) && Probe.exitCode() == 0,
            "python3-dbusmock is not installed (scripts/setup installs it)");
-}
-
-void TestModemManager::RequireBus() {
-  if (!FNoBus.isEmpty())
-    QSKIP(qPrintable(QStringLiteral("no D-Bus bus could be started for the mock: ") + FNoBus));
 }
 
 bool TestModemManager::LinkPort(int N, const QString& Target) {
@@ -339,7 +340,7 @@ void TestModemManager::setAsideWhileOpen() {
   QFETCH(bool, locked);
   QFETCH(bool, lost);
   QFETCH(bool, viaLink);
-  RequireBus();
+  REQUIRE_BUS();
   TPty Pty;
   if (!Pty.Open()) QSKIP("no pseudo-terminal");
   QJsonObject Parameters = ManagedPort(Pty.KernelName());
@@ -388,7 +389,7 @@ void TestModemManager::windowHandsTheModemBack_data() {
 
 void TestModemManager::windowHandsTheModemBack() {
   QFETCH(bool, closeWindow);
-  RequireBus();
+  REQUIRE_BUS();
   SimProcess Sim(QStringLiteral(VANTREL_MODEM_SIM_PATH));
   QVERIFY(Sim.start({QStringLiteral("--port"), QString::number(SimPort), QStringLiteral("--seed"),
                      QStringLiteral("7")}));
@@ -425,7 +426,7 @@ void TestModemManager::leftAloneWhenNotManaged_data() {
 
 void TestModemManager::leftAloneWhenNotManaged() {
   QFETCH(QString, service);
-  RequireBus();
+  REQUIRE_BUS();
   TPty Pty;
   if (!Pty.Open()) QSKIP("no pseudo-terminal");
   TMockModemManager Mock(*FTestBus);
@@ -456,7 +457,7 @@ void TestModemManager::leftAloneWhenNotManaged() {
 }
 
 void TestModemManager::refusalGoesOnlineWithAdvice() {
-  RequireBus();
+  REQUIRE_BUS();
   TPty Pty;
   if (!Pty.Open()) QSKIP("no pseudo-terminal");
   QVERIFY(LinkPort(6, Pty.Path()));
