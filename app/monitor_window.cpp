@@ -14,19 +14,15 @@
 
 #include "app/CycleCaption.h"
 #include "app/LevelBar.h"
-#include "app/MiscLib.h"
 #include "app/ReplyText.h"
 #include "history/LevelHistory.h"
 #include "history/RxLevelChart.h"
 #include "history/RxLevelStats.h"
 #include "serial/SerialPortDriver.h"
 #include "serial/SerialSettingsDlg.h"
-#include "serial/platform/Ticks.h"
 
 namespace {
 
-const QByteArray OkTerminator = QByteArrayLiteral("\r\nOK\r\n");
-constexpr std::uint16_t ReplyTimeout = 500;
 const QString Title = QStringLiteral("Vantrel");
 
 const QColor WindowColor(196, 196, 255);
@@ -94,8 +90,9 @@ TForm3::TForm3(QWidget* Parent) : QWidget(Parent) {
   InitVantrelResources();
   setObjectName(QStringLiteral("Form3"));
   setWindowTitle(Title);
-  cpdModem = new TSerialPortDriver(this);
-  cpdModem->setObjectName(QStringLiteral("cpdModem"));
+  FSession = new TModemSession(this);
+  FSession->setObjectName(QStringLiteral("FSession"));
+  cpdModem = FSession->Driver();
   ApplyDriverDesignSettings();
   tmrPolling = new QTimer(this);
   tmrPolling->setObjectName(QStringLiteral("tmrPolling"));
@@ -308,8 +305,6 @@ void TForm3::WireEvents() {
 }
 
 void TForm3::FormCreate() {
-  FLines.clear();
-  FFields.clear();
   cpdModem->SetPort(TPortNumber::pnCOM1);
   for (int I = 0; I < 7; ++I)
     FLevelBars[I] = findChild<TLevelBar*>(QStringLiteral("pbrRxLevel%1").arg(I));
@@ -376,33 +371,15 @@ void TForm3::ClearCellIdentities() {
 
 bool TForm3::ExecCommand(const QByteArray& Command, const QByteArray& Terminator,
                          std::uint16_t Attempts, std::uint16_t Timeout) {
-  cpdModem->PurgeBuffers(true, false);
-  FReply.clear();
-  std::uint16_t Attempt = 0;
-  for (;;) {
-    cpdModem->TransmitText(Command);
-    const std::uint32_t Start = GetTickCount();
-    for (;;) {
-      SleepMs(10);
-      QCoreApplication::processEvents(QEventLoop::AllEvents);
-      const std::uint32_t Now = GetTickCount();
-      if (FReply.contains(Terminator) || TicksElapsed(Now, Start) > Timeout) break;
-    }
-    if (FReply.contains(Terminator)) return true;
-    FReply.clear();
-    ++Attempt;
-    if (Attempt >= Attempts) return false;
-  }
+  return FSession->ExecCommand(Command, Terminator, Attempts, Timeout);
 }
 
 void TForm3::cpdModemReceiveData(QObject*, const std::uint8_t* DataPtr, std::uint32_t DataSize) {
-  FReply.append(reinterpret_cast<const char*>(DataPtr), static_cast<qsizetype>(DataSize));
-  if (FReply.size() > MaxReplySize) FReply.remove(0, FReply.size() - MaxReplySize);
+  FSession->ReceiveData(DataPtr, DataSize);
 }
 
 int TForm3::SplitReply() {
-  FLines = SplitReplyLines(FReply);
-  return static_cast<int>(FLines.size());
+  return FSession->SplitReply();
 }
 
 bool TForm3::TryParseHex(const QByteArray& Text, std::int32_t& Value) {
@@ -423,12 +400,6 @@ class TFinally {
  private:
   F FFn;
 };
-
-// A short pause that keeps the window responsive.
-void Pause(std::uint32_t Ms) {
-  SleepMs(Ms);
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
 }  // namespace
 
 void TForm3::cbxOnlineClick() {
@@ -440,43 +411,24 @@ void TForm3::cbxOnlineClick() {
   });
   if (cbxOnline->isChecked()) {
     ClearAll();
-    if (!cpdModem->OpenPort() || !InitModem() || !ReadDeviceInfo()) cbxOnline->setChecked(false);
+    if (!FSession->OpenPort() || !InitModem() || !ReadDeviceInfo()) cbxOnline->setChecked(false);
   } else {
-    cpdModem->ClosePort();
+    FSession->ClosePort();
     cbxMonitor->setChecked(false);
   }
 }
 
 bool TForm3::InitModem() {
-  if (!cpdModem->TransmitText(QByteArrayLiteral("+++"))) return false;
-  Pause(50);
-  if (!cpdModem->TransmitText(QByteArrayLiteral("ATE0\r"))) return false;
-  Pause(50);
-  if (!ExecCommand(QByteArrayLiteral("ATV1\r"), OkTerminator, 1, ReplyTimeout)) return false;
-  Pause(50);
-  return true;
+  return FSession->InitModem();
 }
 
 bool TForm3::ReadDeviceInfo() {
-  struct TQuery {
-    QByteArray Command;
-    QByteArray TForm3::*Target;
-  };
-  const std::array<TQuery, 5> Queries{{{QByteArrayLiteral("AT+GMI\r"), &TForm3::FManufacturer},
-                                       {QByteArrayLiteral("AT+GMM\r"), &TForm3::FModel},
-                                       {QByteArrayLiteral("AT+GMR\r"), &TForm3::FRevision},
-                                       {QByteArrayLiteral("AT+GSN\r"), &TForm3::FImei},
-                                       {QByteArrayLiteral("AT+CIMI\r"), &TForm3::FImsi}}};
-  for (const TQuery& Query : Queries) {
-    if (!ExecCommand(Query.Command, OkTerminator, 1, ReplyTimeout)) return false;
-    if (SplitReply() < 2) return false;
-    this->*Query.Target = FLines.at(0);
-  }
-  lbeManufactrurer->setText(QString::fromLatin1(FManufacturer));
-  lbeModel->setText(QString::fromLatin1(FModel));
-  lbeRevision->setText(QString::fromLatin1(FRevision));
-  lbeIMEI->setText(QString::fromLatin1(FImei));
-  lbeIMSI->setText(QString::fromLatin1(FImsi));
+  if (!FSession->ReadDeviceInfo()) return false;
+  lbeManufactrurer->setText(QString::fromLatin1(FSession->Manufacturer()));
+  lbeModel->setText(QString::fromLatin1(FSession->Model()));
+  lbeRevision->setText(QString::fromLatin1(FSession->Revision()));
+  lbeIMEI->setText(QString::fromLatin1(FSession->Imei()));
+  lbeIMSI->setText(QString::fromLatin1(FSession->Imsi()));
   return true;
 }
 
@@ -502,15 +454,7 @@ void TForm3::PollCells() {
     TFinally Restart([this] {
       if (cbxMonitor->isChecked()) tmrPolling->start();
     });
-    if (ExecCommand(QByteArrayLiteral("AT^MONI\r"), OkTerminator, 1, ReplyTimeout) &&
-        SplitReply() > 1)
-      ParseServingCell();
-    if (ExecCommand(QByteArrayLiteral("AT^MONP\r"), OkTerminator, 1, ReplyTimeout) &&
-        SplitReply() > 1)
-      ParseNeighbourCells();
-    if (ExecCommand(QByteArrayLiteral("AT^SMONC\r"), OkTerminator, 1, ReplyTimeout) &&
-        SplitReply() > 1)
-      ParseCellIdentities();
+    FSession->RunCycle([this](const TCycleView& View) { ApplyView(View); });
   }
   setWindowTitle(CycleCaption(Title, QTime::currentTime(), LocaleTimeSeparator(QLocale())));
 }
@@ -525,50 +469,49 @@ void TForm3::ShowCellText(QLabel* Cell, const TCellText& Text) {
 }
 
 void TForm3::ParseServingCell() {
-  const std::optional<TServingCellView> View = ParseServingCellReport(FLines, FCells[0]);
-  if (!View) return;
-  FCells[0] = View->Cell;
-  ShowCellText(FChannelTexts[0], View->Channel);
-  ShowCellText(FBandTexts[0], View->Band);
-  SetTextColor(FLevelTexts[0], View->Level.Valid ? FontColor() : FailColor);
-  FLevelBars[0]->SetPosition(View->Bar.Position);
-  FLevelBars[0]->SetBarColor(FromColorRef(View->Bar.Color));
-  FLevelTexts[0]->setText(View->Level.Text);
-  asrRxLevel->AppendLevel(FCells[0].Level, View->Bar.Color);
-  lbeRxLev->setText(View->RxLev);
-  lbeC1->setText(View->C1);
-  lbePWR->setText(View->Pwr);
-  lbePLMN->setText(View->Plmn);
-  lbeLAC->setText(View->Lac);
+  ApplyView(FSession->ReadReply(&ReadServingCell));
 }
 
 void TForm3::ParseNeighbourCells() {
-  const auto Columns = ParseNeighbourCellReport(FLines, FCells);
-  if (!Columns) return;
-  for (std::size_t K = 0; K < Columns->size() && K < 6; ++K) {
-    const TNeighbourColumnView& Column = (*Columns)[K];
-    const std::size_t I = K + 1;
-    FCells[I] = Column.Cell;
-    ShowCellText(FChannelTexts[I], Column.Channel);
-    ShowCellText(FBandTexts[I], Column.Band);
-    SetTextColor(FLevelTexts[I], Column.Level.Valid ? FontColor() : FailColor);
-    FLevelBars[I]->SetBarColor(FromColorRef(Column.Bar.Color));
-    FLevelBars[I]->SetPosition(Column.Bar.Position);
-    FLevelTexts[I]->setText(Column.Level.Text);
-  }
+  ApplyView(FSession->ReadReply(&ReadNeighbourCells));
 }
 
 void TForm3::ParseCellIdentities() {
-  const TCellIdentityReport Report = ParseCellIdentityReport(FLines, FCells);
-  if (!Report.PrefixFound) return;
-  FFields = Report.Fields;
-  if (!Report.Columns) return;
-  for (std::size_t I = 0; I < 7; ++I) {
-    const TIdentityColumnView& Column = (*Report.Columns)[I];
-    FCells[I].Bsic = Column.Cell.Bsic;
-    FCells[I].CellId = Column.Cell.CellId;
-    ShowCellText(FBsicTexts[I], Column.Bsic);
-    ShowCellText(FCellIdTexts[I], Column.CellId);
+  ApplyView(FSession->ReadReply(&ReadCellIdentities));
+}
+
+void TForm3::ApplyView(const TCycleView& View) {
+  if (const auto& Serving = View.Serving) {
+    ShowCellText(FChannelTexts[0], Serving->Channel);
+    ShowCellText(FBandTexts[0], Serving->Band);
+    SetTextColor(FLevelTexts[0], Serving->Level.Valid ? FontColor() : FailColor);
+    FLevelBars[0]->SetPosition(Serving->Bar.Position);
+    FLevelBars[0]->SetBarColor(FromColorRef(Serving->Bar.Color));
+    FLevelTexts[0]->setText(Serving->Level.Text);
+    asrRxLevel->AppendLevel(Serving->Cell.Level, Serving->Bar.Color);
+    lbeRxLev->setText(Serving->RxLev);
+    lbeC1->setText(Serving->C1);
+    lbePWR->setText(Serving->Pwr);
+    lbePLMN->setText(Serving->Plmn);
+    lbeLAC->setText(Serving->Lac);
+  }
+  if (const auto& Columns = View.Neighbours) {
+    for (std::size_t K = 0; K < Columns->size() && K < 6; ++K) {
+      const TNeighbourColumnView& Column = (*Columns)[K];
+      const std::size_t I = K + 1;
+      ShowCellText(FChannelTexts[I], Column.Channel);
+      ShowCellText(FBandTexts[I], Column.Band);
+      SetTextColor(FLevelTexts[I], Column.Level.Valid ? FontColor() : FailColor);
+      FLevelBars[I]->SetBarColor(FromColorRef(Column.Bar.Color));
+      FLevelBars[I]->SetPosition(Column.Bar.Position);
+      FLevelTexts[I]->setText(Column.Level.Text);
+    }
+  }
+  if (const auto& Columns = View.Identities) {
+    for (std::size_t I = 0; I < 7; ++I) {
+      ShowCellText(FBsicTexts[I], (*Columns)[I].Bsic);
+      ShowCellText(FCellIdTexts[I], (*Columns)[I].CellId);
+    }
   }
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/CellReports.h"
+#include "app/ModemSession.h"
 
 class QCheckBox;
 class QCloseEvent;
@@ -66,22 +67,23 @@ class TForm3 : public QWidget {
   // The options button.
   void btnOptsClick();
 
-  // Read access for tests and tools.
+  // Read access for tests and tools. The reply, its lines and fields, the cell records and
+  // the identity live in the modem session, which the window drives.
   TSerialPortDriver* Modem() const { return cpdModem; }
+  TModemSession* Session() const { return FSession; }
   TLevelHistory* History() const { return asrRxLevel.get(); }
-  const QByteArray& Reply() const { return FReply; }
-  const QList<QByteArray>& Lines() const { return FLines; }
-  const QList<QByteArray>& Fields() const { return FFields; }
-  const std::array<TCellInfo, 7>& Cells() const { return FCells; }
-  QByteArray Manufacturer() const { return FManufacturer; }
-  QByteArray Model() const { return FModel; }
-  QByteArray Revision() const { return FRevision; }
-  QByteArray Imei() const { return FImei; }
-  QByteArray Imsi() const { return FImsi; }
+  const QByteArray& Reply() const { return FSession->Reply(); }
+  const QList<QByteArray>& Lines() const { return FSession->Lines(); }
+  const QList<QByteArray>& Fields() const { return FSession->Fields(); }
+  const std::array<TCellInfo, 7>& Cells() const { return FSession->Cells(); }
+  QByteArray Manufacturer() const { return FSession->Manufacturer(); }
+  QByteArray Model() const { return FSession->Model(); }
+  QByteArray Revision() const { return FSession->Revision(); }
+  QByteArray Imei() const { return FSession->Imei(); }
+  QByteArray Imsi() const { return FSession->Imsi(); }
 
-  // FReply never grows beyond this; a device that streams between exchanges
-  // would otherwise exhaust memory. Far above any reply the program awaits.
-  static constexpr qsizetype MaxReplySize = 1024 * 1024;
+  // The reply buffer never grows beyond this.
+  static constexpr qsizetype MaxReplySize = TModemSession::MaxReplySize;
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
@@ -91,23 +93,17 @@ class TForm3 : public QWidget {
   void ApplyDriverDesignSettings();
   void WireEvents();
   void ShowCellText(QLabel* Cell, const TCellText& Text);
+  // Puts what one report gave on the controls; parts the view leaves out stay as they are.
+  void ApplyView(const TCycleView& View);
   QColor FontColor() const;
 
-  QByteArray FReply;
-  QList<QByteArray> FLines;
-  QList<QByteArray> FFields;
-  std::array<TCellInfo, 7> FCells{};
+  TModemSession* FSession = nullptr;
   std::array<TLevelBar*, 7> FLevelBars{};
   std::array<QLabel*, 7> FBandTexts{};
   std::array<QLabel*, 7> FChannelTexts{};
   std::array<QLabel*, 7> FLevelTexts{};
   std::array<QLabel*, 7> FBsicTexts{};
   std::array<QLabel*, 7> FCellIdTexts{};
-  QByteArray FManufacturer;
-  QByteArray FModel;
-  QByteArray FRevision;
-  QByteArray FImei;
-  QByteArray FImsi;
 
   // Components.
   TSerialPortDriver* cpdModem = nullptr;
