@@ -1,10 +1,12 @@
 #include "app/ModemSession.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 #include "app/MiscLib.h"
 #include "app/ReplyText.h"
 #include "serial/SerialPortDriver.h"
+#include "serial/platform/PortResolver.h"
 #include "serial/platform/Ticks.h"
 
 const QByteArray TModemSession::OkTerminator = QByteArrayLiteral("\r\nOK\r\n");
@@ -40,19 +42,62 @@ TReportExchanges MoniReportExchanges() {
 }
 
 TModemSession::TModemSession(QObject* Owner)
-    : QObject(Owner), FDriver(new TSerialPortDriver(this)) {
+    : QObject(Owner), FDriver(new TSerialPortDriver(this)), FDeviceWatch(new QTimer(this)) {
   FDriver->setObjectName(QStringLiteral("cpdModem"));
   FDriver->OnReceiveData = [this](QObject*, const std::uint8_t* Data, std::uint32_t Size) {
     ReceiveData(Data, Size);
   };
+  FDriver->OnDeviceLost = [this](QObject*) { DeviceLost(); };
+  // Resolving a name reads a link or lists a folder or two: cheap at this pace.
+  FDeviceWatch->setInterval(1000);
+  connect(FDeviceWatch, &QTimer::timeout, this, &TModemSession::CheckDevice);
 }
 
 bool TModemSession::OpenPort() {
-  return FDriver->OpenPort();
+  if (FShutDown) return false;
+  const bool WasOpen = FDriver->IsOpen();
+  if (!FDriver->OpenPort()) return false;
+  if (!WasOpen) {
+    ++FGeneration;
+    StopWatching();
+  }
+  return true;
 }
 
 void TModemSession::ClosePort() {
   FDriver->ClosePort();
+  ++FGeneration;
+}
+
+void TModemSession::Shutdown() {
+  FShutDown = true;
+  StopWatching();
+  ClosePort();
+}
+
+void TModemSession::DeviceLost() {
+  // The driver has closed the port already; whatever waited on it is over.
+  ++FGeneration;
+  if (OnDeviceLost) OnDeviceLost();
+}
+
+void TModemSession::WatchForDevice() {
+  if (FShutDown || FDriver->IsOpen()) return;
+  FDeviceWatch->start();
+}
+
+void TModemSession::StopWatching() {
+  FDeviceWatch->stop();
+}
+
+bool TModemSession::Watching() const {
+  return FDeviceWatch->isActive();
+}
+
+void TModemSession::CheckDevice() {
+  if (!ResolvePortName(FDriver->PortName()).Resolved) return;
+  FDeviceWatch->stop();
+  if (OnDeviceBack) OnDeviceBack();
 }
 
 void TModemSession::Notify(const QByteArray& Command, TExchangeStage Stage) {
@@ -61,16 +106,28 @@ void TModemSession::Notify(const QByteArray& Command, TExchangeStage Stage) {
 
 bool TModemSession::ExecCommand(const QByteArray& Command, const QByteArray& Terminator,
                                 std::uint16_t Attempts, std::uint16_t Timeout) {
+  if (FShutDown) return false;
+  const std::uint64_t Gen = FGeneration;
+  const std::uint64_t Serial = ++FExchangeSerial;
+  // The reply buffer is left alone when a newer exchange, nested inside this wait, owns it.
+  const auto GiveUp = [&] {
+    if (Serial == FExchangeSerial) FReply.clear();
+    Notify(Command, TExchangeStage::Abandoned);
+    return false;
+  };
   FDriver->PurgeBuffers(true, false);
   FReply.clear();
   std::uint16_t Attempt = 0;
   for (;;) {
-    FDriver->TransmitText(Command);
+    FDriver->TransmitText(Command);  // a hang-up found here closes the port and abandons
+    if (Abandoned(Gen)) return GiveUp();
     Notify(Command, TExchangeStage::Sent);
+    if (Abandoned(Gen)) return GiveUp();
     const std::uint32_t Start = GetTickCount();
     for (;;) {
       SleepMs(10);
       QCoreApplication::processEvents(QEventLoop::AllEvents);
+      if (Abandoned(Gen)) return GiveUp();
       const std::uint32_t Now = GetTickCount();
       if (FReply.contains(Terminator) || TicksElapsed(Now, Start) > Timeout) break;
     }
@@ -95,19 +152,23 @@ int TModemSession::SplitReply() {
   return static_cast<int>(FLines.size());
 }
 
-void TModemSession::Pause(std::uint32_t Ms) {
+bool TModemSession::Pause(std::uint32_t Ms) {
+  if (FShutDown) return false;
+  const std::uint64_t Gen = FGeneration;
   SleepMs(Ms);
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+  return !Abandoned(Gen);
 }
 
 bool TModemSession::InitModem() {
-  if (!FDriver->TransmitText(QByteArrayLiteral("+++"))) return false;
-  Pause(50);
-  if (!FDriver->TransmitText(QByteArrayLiteral("ATE0\r"))) return false;
-  Pause(50);
-  if (!ExecCommand(QByteArrayLiteral("ATV1\r"), OkTerminator, 1, ReplyTimeout)) return false;
-  Pause(50);
-  return true;
+  const std::uint64_t Gen = FGeneration;
+  const auto Step = [&](bool Ok) { return Ok && !Abandoned(Gen); };
+  if (!Step(FDriver->TransmitText(QByteArrayLiteral("+++")))) return false;
+  if (!Step(Pause(50))) return false;
+  if (!Step(FDriver->TransmitText(QByteArrayLiteral("ATE0\r")))) return false;
+  if (!Step(Pause(50))) return false;
+  if (!Step(ExecCommand(QByteArrayLiteral("ATV1\r"), OkTerminator, 1, ReplyTimeout))) return false;
+  return Step(Pause(50));
 }
 
 bool TModemSession::ReadDeviceInfo() {
@@ -121,8 +182,10 @@ bool TModemSession::ReadDeviceInfo() {
        {QByteArrayLiteral("AT+GMR\r"), &TModemSession::FRevision},
        {QByteArrayLiteral("AT+GSN\r"), &TModemSession::FImei},
        {QByteArrayLiteral("AT+CIMI\r"), &TModemSession::FImsi}}};
+  const std::uint64_t Gen = FGeneration;
   for (const TQuery& Query : Queries) {
     if (!ExecCommand(Query.Command, OkTerminator, 1, ReplyTimeout)) return false;
+    if (Abandoned(Gen)) return false;
     if (SplitReply() < 2) return false;
     this->*Query.Target = FLines.at(0);
   }
@@ -150,11 +213,24 @@ TCycleView TModemSession::ReadReply(const TReportReader& Reader) {
   return View;
 }
 
-void TModemSession::RunCycle(const std::function<void(const TCycleView&)>& Apply) {
+TCycleResult TModemSession::RunCycle(const std::function<void(const TCycleView&)>& Apply) {
+  if (FShutDown) return TCycleResult::Abandoned;
+  // A cycle of an older generation may still sit below in the call stack, abandoned; it
+  // sends nothing more, so a new one may run. One of this generation may not.
+  if (FCycleGeneration == FGeneration) return TCycleResult::Refused;
+  const std::uint64_t Gen = FGeneration;
+  struct TRunning {
+    std::optional<std::uint64_t>& Slot;
+    std::optional<std::uint64_t> Outer;
+    ~TRunning() { Slot = Outer; }
+  } Running{FCycleGeneration, std::exchange(FCycleGeneration, Gen)};
   for (const TReportExchange& Exchange : ReportExchanges()) {
-    if (!ExecCommand(Exchange.Command, OkTerminator, 1, ReplyTimeout)) continue;
-    if (!Exchange.Read || SplitReply() <= 1) continue;
+    const bool Answered = ExecCommand(Exchange.Command, OkTerminator, 1, ReplyTimeout);
+    if (Abandoned(Gen)) return TCycleResult::Abandoned;
+    if (!Answered || !Exchange.Read || SplitReply() <= 1) continue;
     const TCycleView View = ReadReply(Exchange.Read);
     if (Apply) Apply(View);
+    if (Abandoned(Gen)) return TCycleResult::Abandoned;
   }
+  return TCycleResult::Done;
 }

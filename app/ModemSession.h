@@ -11,6 +11,7 @@
 
 #include "app/CellReports.h"
 
+class QTimer;
 class TSerialPortDriver;
 
 // What one report of a cycle gives: the parts of the display its reply fills. A part left
@@ -48,6 +49,13 @@ TCycleView ReadCellIdentities(const QList<QByteArray>& Lines,
 // "AT^MONI", "AT^MONP", "AT^SMONC": the family every modem of no other known family gets.
 TReportExchanges MoniReportExchanges();
 
+// How a cycle ended.
+enum class TCycleResult : std::uint8_t {
+  Done,       // every exchange ran (answered or not)
+  Abandoned,  // the connection or the switch that started it changed inside a wait
+  Refused,    // another cycle of the same generation is running; nothing was sent
+};
+
 // How an exchange stands, as the session reports it to whoever watches.
 enum class TExchangeStage : std::uint8_t {
   Sent,       // the command went out (or was tried); the wait begins
@@ -60,6 +68,11 @@ enum class TExchangeStage : std::uint8_t {
 // online (InitModem, ReadDeviceInfo) and the monitoring cycle, producing views of the cells.
 // Widget-free: the monitor window applies the views to its controls, and a command-line front
 // end can run the same session under QCoreApplication. Everything runs on the owner's thread.
+//
+// Waits pump events, so anything can happen inside one: the port closed, reopened, the device
+// lost, monitoring switched, the program closing. Every such change starts a new generation;
+// a wait that finds the generation changed ends at once, and the cycle or going online it
+// belongs to is abandoned: it reads nothing more, sends nothing more and reports Abandoned.
 class TModemSession : public QObject {
   Q_OBJECT
 
@@ -75,9 +88,19 @@ class TModemSession : public QObject {
 
   TSerialPortDriver* Driver() const { return FDriver; }
 
-  // The port, as the driver opens and closes it.
+  // The port, as the driver opens and closes it. Both start a new generation.
   bool OpenPort();
   void ClosePort();
+
+  // The generation now; a wait, a cycle or going online belongs to the one it started in.
+  std::uint64_t Generation() const { return FGeneration; }
+  bool Abandoned(std::uint64_t Generation) const { return FGeneration != Generation; }
+  // Ends whatever waits now (the owner's monitoring switch changed, say).
+  void Abandon() { ++FGeneration; }
+  // The program is closing: closes the port, ends every wait at once, and refuses every wait
+  // from now on, so nothing nested inside a wait can hold the program up.
+  void Shutdown();
+  bool IsShutDown() const { return FShutDown; }
 
   // The command exchange: purge the input, send Command, wait (10 ms sleeps, pumping events)
   // until Terminator is in the reply or Timeout ms passed; Attempts sends in all.
@@ -87,10 +110,11 @@ class TModemSession : public QObject {
   void ReceiveData(const std::uint8_t* DataPtr, std::uint32_t DataSize);
   // Cuts the reply into Lines(); returns how many.
   int SplitReply();
-  // Sleeps Ms and pumps events once.
-  void Pause(std::uint32_t Ms);
+  // Sleeps Ms and pumps events once; false when abandoned meanwhile.
+  bool Pause(std::uint32_t Ms);
 
-  // Going online: escape, echo off, verbose codes; then the five identity queries.
+  // Going online: escape, echo off, verbose codes; then the five identity queries. Both are
+  // false when abandoned; an abandoned ReadDeviceInfo stores nothing more.
   bool InitModem();
   bool ReadDeviceInfo();
 
@@ -99,8 +123,15 @@ class TModemSession : public QObject {
   // Reads the current lines with Reader, keeps the records and fields it gives, returns it.
   TCycleView ReadReply(const TReportReader& Reader);
   // One monitoring cycle: every exchange in order, each answered reply of two or more lines
-  // through its reader, and each view handed to Apply as soon as it is read.
-  void RunCycle(const std::function<void(const TCycleView&)>& Apply);
+  // through its reader, and each view handed to Apply as soon as it is read. Never two at once.
+  TCycleResult RunCycle(const std::function<void(const TCycleView&)>& Apply);
+  bool CycleRunning() const { return FCycleGeneration.has_value(); }
+
+  // Watches, once a second, for the driver's port name to stand for a device again; raises
+  // OnDeviceBack once when it does and stops. Opening the port or shutting down stops it.
+  void WatchForDevice();
+  void StopWatching();
+  bool Watching() const;
 
   const QByteArray& Reply() const { return FReply; }
   const QList<QByteArray>& Lines() const { return FLines; }
@@ -114,11 +145,23 @@ class TModemSession : public QObject {
 
   // Every exchange's progress (for status lines, counters and tests).
   std::function<void(const QByteArray& Command, TExchangeStage Stage)> OnExchange;
+  // The device hung up (unplugged, its other end closed). The port is already closed and every
+  // wait abandoned when this runs; raised once per loss.
+  std::function<void()> OnDeviceLost;
+  // The watched port name stands for a device again.
+  std::function<void()> OnDeviceBack;
 
  private:
   void Notify(const QByteArray& Command, TExchangeStage Stage);
+  void DeviceLost();
+  void CheckDevice();
 
   TSerialPortDriver* FDriver = nullptr;
+  QTimer* FDeviceWatch = nullptr;
+  std::uint64_t FGeneration = 0;
+  std::uint64_t FExchangeSerial = 0;  // which exchange owns the reply buffer
+  std::optional<std::uint64_t> FCycleGeneration;
+  bool FShutDown = false;
   QByteArray FReply;
   QList<QByteArray> FLines;
   QList<QByteArray> FFields;

@@ -24,6 +24,8 @@
 namespace {
 
 const QString Title = QStringLiteral("Vantrel");
+const QString OnlineHint = QStringLiteral("Check to go online");
+const QString LostHint = QStringLiteral("Device lost");
 
 const QColor WindowColor(196, 196, 255);
 const QColor WindowFontColor(0, 0, 64);
@@ -97,6 +99,8 @@ TForm3::TForm3(QWidget* Parent) : QWidget(Parent) {
   tmrPolling = new QTimer(this);
   tmrPolling->setObjectName(QStringLiteral("tmrPolling"));
   tmrPolling->setInterval(1100);
+  // 1100 ms between cycles is a promise: a coarse timer may fire up to 5 % early.
+  tmrPolling->setTimerType(Qt::PreciseTimer);
   asrRxLevel = std::make_unique<TLevelHistory>();
   RxLevelStats = std::make_unique<TRxLevelStats>(asrRxLevel.get());
   BuildControls();
@@ -136,7 +140,7 @@ void TForm3::BuildControls() {
   P.setColor(QPalette::ButtonText, WindowFontColor);
   setPalette(P);
   setAutoFillBackground(true);
-  setWindowIcon(QIcon(QStringLiteral(":/vantrel/vantrel.svg")));
+  setWindowIcon(ApplicationIcon());
 
   auto* Shape1 = new TFrameShape(this);
   Shape1->setObjectName(QStringLiteral("Shape1"));
@@ -168,7 +172,7 @@ void TForm3::BuildControls() {
   cbxOnline = new QCheckBox(QStringLiteral("Online"), this);
   cbxOnline->setObjectName(QStringLiteral("cbxOnline"));
   cbxOnline->setGeometry(55, 8, 61, 17);
-  cbxOnline->setToolTip(QStringLiteral("Check to go online"));
+  cbxOnline->setToolTip(OnlineHint);
   cbxMonitor = new QCheckBox(QStringLiteral("Monitor"), this);
   cbxMonitor->setObjectName(QStringLiteral("cbxMonitor"));
   cbxMonitor->setGeometry(122, 8, 71, 17);
@@ -296,6 +300,12 @@ void TForm3::WireEvents() {
   connect(cbxMonitor, &QCheckBox::toggled, this, &TForm3::cbxMonitorClick);
   connect(bbtOpts, &QPushButton::clicked, this, &TForm3::btnOptsClick);
   connect(tmrPolling, &QTimer::timeout, this, &TForm3::tmrPollingTimer);
+  // A real click inside the watch's own going online is the user's too (the handlers cannot
+  // tell it from the watch's change).
+  connect(cbxOnline, &QCheckBox::clicked, this, &TForm3::EndDeviceWatch);
+  connect(cbxMonitor, &QCheckBox::clicked, this, &TForm3::EndDeviceWatch);
+  FSession->OnDeviceLost = [this] { DeviceLost(); };
+  FSession->OnDeviceBack = [this] { DeviceBack(); };
   cpdModem->OnReceiveData = [this](QObject* Sender, const std::uint8_t* Data, std::uint32_t Size) {
     cpdModemReceiveData(Sender, Data, Size);
   };
@@ -328,7 +338,10 @@ void TForm3::closeEvent(QCloseEvent* Event) {
 }
 
 void TForm3::FormClose() {
-  cpdModem->ClosePort();
+  // Closes the port and ends every wait below at once, so the program ends now rather than
+  // after the remaining exchanges of a cycle or of going online.
+  FSession->Shutdown();
+  tmrPolling->stop();
 }
 
 void TForm3::ClearAll() {
@@ -403,6 +416,7 @@ class TFinally {
 }  // namespace
 
 void TForm3::cbxOnlineClick() {
+  if (!FReconnecting) EndDeviceWatch();
   bbtOpts->setEnabled(false);
   TFinally Final([this] {
     bbtOpts->setEnabled(!cbxOnline->isChecked());
@@ -410,8 +424,19 @@ void TForm3::cbxOnlineClick() {
     if (!cbxOnline->isChecked()) tmrPolling->stop();
   });
   if (cbxOnline->isChecked()) {
+    FSession->StopWatching();
+    cbxOnline->setToolTip(OnlineHint);
     ClearAll();
-    if (!FSession->OpenPort() || !InitModem() || !ReadDeviceInfo()) cbxOnline->setChecked(false);
+    if (!FSession->OpenPort()) {
+      cbxOnline->setChecked(false);
+      return;
+    }
+    // Going online belongs to the connection just opened: when Online was unchecked (or the
+    // device lost, or the window closed) inside one of its waits, whoever did that has
+    // settled the switches already, and this run changes nothing more.
+    const std::uint64_t Generation = FSession->Generation();
+    if ((!InitModem() || !ReadDeviceInfo()) && !FSession->Abandoned(Generation))
+      cbxOnline->setChecked(false);
   } else {
     FSession->ClosePort();
     cbxMonitor->setChecked(false);
@@ -433,6 +458,9 @@ bool TForm3::ReadDeviceInfo() {
 }
 
 void TForm3::cbxMonitorClick() {
+  if (!FReconnecting) EndDeviceWatch();
+  // A cycle belongs to the switch state that started it: one still waiting ends here.
+  FSession->Abandon();
   if (cbxMonitor->isChecked())
     tmrPolling->start();
   else
@@ -450,12 +478,16 @@ void TForm3::tmrPollingTimer() {
 
 void TForm3::PollCells() {
   tmrPolling->stop();
+  TCycleResult Result = TCycleResult::Done;
   {
-    TFinally Restart([this] {
-      if (cbxMonitor->isChecked()) tmrPolling->start();
+    // An abandoned cycle restarts nothing: the switch or connection that ended it decided.
+    // A refused one leaves the timer to the cycle that is running.
+    TFinally Restart([this, &Result] {
+      if (Result == TCycleResult::Done && cbxMonitor->isChecked()) tmrPolling->start();
     });
-    FSession->RunCycle([this](const TCycleView& View) { ApplyView(View); });
+    Result = FSession->RunCycle([this](const TCycleView& View) { ApplyView(View); });
   }
+  if (Result != TCycleResult::Done) return;
   setWindowTitle(CycleCaption(Title, QTime::currentTime(), LocaleTimeSeparator(QLocale())));
 }
 
@@ -525,6 +557,55 @@ void TForm3::asrRxLevelAfterAdd(TLevelHistory*, std::int32_t) {
 
 void TForm3::btnOptsClick() {
   if (cpdModem->IsOpen()) return;
+  // No reconnect while the user edits the settings; the watch goes on with what they chose.
+  const bool Watching = FSession->Watching();
+  FSession->StopWatching();
   TSerialSettingsForm Dialog(this, cpdModem);
   Dialog.exec();
+  if (Watching && FDeviceLost) FSession->WatchForDevice();
+}
+
+void TForm3::DeviceLost() {
+  // A loss inside a reconnect keeps the monitoring the first loss interrupted.
+  const bool Resume = cbxMonitor->isChecked() || (FDeviceLost && FResumeMonitor);
+  cbxOnline->setChecked(false);  // the port is closed already; Monitor unchecks
+  FDeviceLost = true;
+  FResumeMonitor = Resume;
+  cbxOnline->setToolTip(LostHint);
+  FSession->WatchForDevice();
+}
+
+void TForm3::DeviceBack() {
+  if (!FDeviceLost) return;
+  {
+    // As the user would click both; these two changes keep the watch's state.
+    const TFinally Done([this] { FReconnecting = false; });
+    FReconnecting = true;
+    cbxOnline->setChecked(true);
+    if (!FDeviceLost) return;  // the user took over inside going online
+    if (cbxOnline->isChecked()) {
+      FDeviceLost = false;
+      if (std::exchange(FResumeMonitor, false)) cbxMonitor->setChecked(true);
+      return;
+    }
+  }
+  // There, but not answering yet (still starting, say): keep watching.
+  cbxOnline->setToolTip(LostHint);
+  FSession->WatchForDevice();
+}
+
+void TForm3::EndDeviceWatch() {
+  if (!FDeviceLost) return;
+  FDeviceLost = false;
+  FResumeMonitor = false;
+  FSession->StopWatching();
+}
+
+QIcon TForm3::ApplicationIcon() {
+  // Pixmaps of the sizes a window manager's icon list should carry; an icon with none would
+  // be offered at the platform's default sizes instead.
+  const QIcon Drawing(QStringLiteral(":/vantrel/vantrel.svg"));
+  QIcon Icon;
+  for (const int Size : {16, 24, 32, 48}) Icon.addPixmap(Drawing.pixmap(QSize(Size, Size)));
+  return Icon;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIcon>
 #include <QList>
 #include <QWidget>
 #include <array>
@@ -67,6 +68,9 @@ class TForm3 : public QWidget {
   // The options button.
   void btnOptsClick();
 
+  // The window icon: the handset drawn at each size the desktop asks for.
+  static QIcon ApplicationIcon();
+
   // Read access for tests and tools. The reply, its lines and fields, the cell records and
   // the identity live in the modem session, which the window drives.
   TSerialPortDriver* Modem() const { return cpdModem; }
@@ -95,9 +99,18 @@ class TForm3 : public QWidget {
   void ShowCellText(QLabel* Cell, const TCellText& Text);
   // Puts what one report gave on the controls; parts the view leaves out stay as they are.
   void ApplyView(const TCycleView& View);
+  // The device went away: offline as if the user had unchecked Online, then watch for it.
+  void DeviceLost();
+  // The lost device's port name stands for a device again: online, and monitoring if it was.
+  void DeviceBack();
+  // The user switched Online or Monitor: the user decides from now on.
+  void EndDeviceWatch();
   QColor FontColor() const;
 
   TModemSession* FSession = nullptr;
+  bool FDeviceLost = false;     // offline because the device went away, watching for it
+  bool FResumeMonitor = false;  // Monitor was on when it went away
+  bool FReconnecting = false;   // the switches are changed by the watch, not the user
   std::array<TLevelBar*, 7> FLevelBars{};
   std::array<QLabel*, 7> FBandTexts{};
   std::array<QLabel*, 7> FChannelTexts{};
