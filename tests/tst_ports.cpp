@@ -274,12 +274,14 @@ void TestPorts::unpluggedAndBack() {
   QVERIFY(Child<QPushButton>(W, "bbtOpts")->isEnabled());
   QCOMPARE(Online->toolTip(), QStringLiteral("Device lost"));
   QCOMPARE(W.History()->Samples().size(), Samples);
+  QVERIFY(W.Session()->Watching());
 
   // Going online while it is still gone fails cleanly; the user's own try ends the watch.
   Online->setChecked(true);
   QVERIFY(!Online->isChecked());
   QVERIFY(!W.Modem()->IsOpen());
   QCOMPARE(Online->toolTip(), QStringLiteral("Check to go online"));
+  QVERIFY(!W.Session()->Watching());
 
   // Plugged in again (under the same COM name, on a new device): online and monitoring.
   QVERIFY2(Sim.start(Args, FEnv), Sim.errorOutput().constData());
