@@ -55,6 +55,21 @@ TChannelAndLevel ReadChannelAndLevel(const QByteArray& Line, TCellInfo& Cell) {
   return View;
 }
 
+// Where the serving report's data line keeps its details. Two firmware generations print two
+// layouts: separate MCC and MNC columns, or one five-digit PLMN column, after which every
+// column sits two places further left.
+struct TServingColumns {
+  bool JoinedPlmn;
+  int LacFirst, PwrFirst, RxLevFirst, C1First;
+};
+constexpr TServingColumns SeparateCodes{false, 22, 40, 45, 50};
+constexpr TServingColumns JoinedCodes{true, 20, 38, 43, 48};
+
+// The column header (line 1) tells the layouts apart.
+const TServingColumns& ServingColumns(const QByteArray& Header) {
+  return Header.contains("PLMN") && !Header.contains("MCC") ? JoinedCodes : SeparateCodes;
+}
+
 // A detail field shows its untrimmed cut when it parses and "-" otherwise.
 QString ReadDetail(const QByteArray& Line, int First, int Last, std::int16_t& Field) {
   const QByteArray Cut = CutColumns(Line, First, Last);
@@ -64,22 +79,54 @@ QString ReadDetail(const QByteArray& Line, int First, int Last, std::int16_t& Fi
   return Latin1(Cut);
 }
 
-QString ReadPlmn(const QByteArray& Line, TCellInfo& Cell) {
-  std::int32_t Value = 0;
-  if (!ParseCut(CutColumns(Line, 14, 17), Value)) return QStringLiteral("-");
-  Cell.Mcc = Low16(Value);
-  if (!ParseCut(CutColumns(Line, 18, 21), Value)) return QStringLiteral("-");
-  Cell.Mnc = Low16(Value);
+QString PlmnText(const TCellInfo& Cell) {
   // A three-digit network code needs three places, or 310 and 260 would read as 31260.
   const std::int64_t Scale = Cell.Mnc >= 100 ? 1000 : 100;
   return QString::number(static_cast<std::int64_t>(Cell.Mcc) * Scale + Cell.Mnc);
 }
 
-QString ReadLac(const QByteArray& Line, TCellInfo& Cell) {
+QString ReadSeparatePlmn(const QByteArray& Line, TCellInfo& Cell) {
   std::int32_t Value = 0;
-  if (!TryParseHex(TrimBlanks(CutColumns(Line, 22, 26)), Value)) return QStringLiteral("-");
+  if (!ParseCut(CutColumns(Line, 14, 17), Value)) return QStringLiteral("-");
+  Cell.Mcc = Low16(Value);
+  if (!ParseCut(CutColumns(Line, 18, 21), Value)) return QStringLiteral("-");
+  Cell.Mnc = Low16(Value);
+  return PlmnText(Cell);
+}
+
+// Three country digits, then the two (or three) network digits.
+QString ReadJoinedPlmn(const QByteArray& Line, TCellInfo& Cell) {
+  const QByteArray Digits = TrimBlanks(CutColumns(Line, 14, 19));
+  if (Digits.size() < 5) return QStringLiteral("-");
+  for (const char C : Digits)
+    if (C < '0' || C > '9') return QStringLiteral("-");
+  Cell.Mcc = static_cast<std::uint16_t>(Digits.left(3).toUInt());
+  Cell.Mnc = static_cast<std::uint16_t>(Digits.mid(3).toUInt());
+  return PlmnText(Cell);
+}
+
+QString ReadLac(const QByteArray& Line, int First, TCellInfo& Cell) {
+  std::int32_t Value = 0;
+  if (!TryParseHex(TrimBlanks(CutColumns(Line, First, First + 4)), Value))
+    return QStringLiteral("-");
   Cell.Lac = Low16(Value);
   return QString::number(Cell.Lac);
+}
+
+// A neighbour column the modem no longer reports: nothing shown, the bar empty, the record
+// back to an empty cell.
+TNeighbourColumnView EmptiedNeighbourColumn() {
+  TNeighbourColumnView Column;
+  Column.Bar = TBarView{NoLevel, LevelColor(NoLevel)};
+  return Column;
+}
+
+// The modem fills an identity slot without a cell with zeros: country 0 and channel 0.
+bool IsEmptyIdentitySlot(const QList<QByteArray>& Fields, qsizetype Base) {
+  std::int32_t Mcc = -1;
+  std::int32_t Channel = -1;
+  return TryParseInt(Fields[Base], Mcc) && Mcc == 0 && TryParseInt(Fields[Base + 5], Channel) &&
+         Channel == 0;
 }
 
 }  // namespace
@@ -118,6 +165,10 @@ std::optional<TServingCellView> ParseServingCellReport(const QList<QByteArray>& 
                                                        const TCellInfo& Previous) {
   if (Lines.size() <= 3 || !Lines[1].contains("chann")) return std::nullopt;
   const QByteArray& Line = Lines[2];
+  // A second column header where the data belongs means the report is shifted (an echoed
+  // command in front of it): reading it would show the header's words and a level of -114.
+  if (Line.contains("chann")) return std::nullopt;
+  const TServingColumns& Columns = ServingColumns(Lines[1]);
 
   TServingCellView View;
   View.Cell = Previous;
@@ -126,17 +177,20 @@ std::optional<TServingCellView> ParseServingCellReport(const QList<QByteArray>& 
   View.Band = Grid.Band;
   View.Level = Grid.Level;
   View.Bar = Grid.Bar;
-  View.RxLev = ReadDetail(Line, 45, 49, View.Cell.RxLev);
-  View.C1 = ReadDetail(Line, 50, 53, View.Cell.C1);
-  View.Pwr = ReadDetail(Line, 40, 43, View.Cell.Pwr);
-  View.Plmn = ReadPlmn(Line, View.Cell);
-  View.Lac = ReadLac(Line, View.Cell);
+  View.RxLev = ReadDetail(Line, Columns.RxLevFirst, Columns.RxLevFirst + 4, View.Cell.RxLev);
+  View.C1 = ReadDetail(Line, Columns.C1First, Columns.C1First + 3, View.Cell.C1);
+  View.Pwr = ReadDetail(Line, Columns.PwrFirst, Columns.PwrFirst + 3, View.Cell.Pwr);
+  View.Plmn =
+      Columns.JoinedPlmn ? ReadJoinedPlmn(Line, View.Cell) : ReadSeparatePlmn(Line, View.Cell);
+  View.Lac = ReadLac(Line, Columns.LacFirst, View.Cell);
   return View;
 }
 
 std::optional<std::vector<TNeighbourColumnView>> ParseNeighbourCellReport(
     const QList<QByteArray>& Lines, const std::array<TCellInfo, 7>& Previous) {
-  if (Lines.size() <= 3 || !Lines[0].contains("chann")) return std::nullopt;
+  // Only the neighbour header starts with "chann"; the serving report's first line merely
+  // contains it, so a serving reply that comes late is never read as neighbours.
+  if (Lines.size() < 2 || !Lines[0].startsWith("chann")) return std::nullopt;
 
   std::vector<TNeighbourColumnView> Columns;
   // The last line (normally "OK") is never a neighbour.
@@ -152,6 +206,8 @@ std::optional<std::vector<TNeighbourColumnView>> ParseNeighbourCellReport(
     Column.Bar = Grid.Bar;
     Columns.push_back(Column);
   }
+  // The display shows exactly the neighbours of this report, not those of earlier ones.
+  Columns.resize(6, EmptiedNeighbourColumn());
   return Columns;
 }
 
@@ -171,6 +227,12 @@ TCellIdentityReport ParseCellIdentityReport(const QList<QByteArray>& Lines,
     TIdentityColumnView& Column = Columns[I];
     Column.Cell = Previous[I];
     const qsizetype Base = static_cast<qsizetype>(I) * FieldsPerColumn;
+    if (IsEmptyIdentitySlot(Report.Fields, Base)) {
+      // Not a cell called 0: the slot shows nothing.
+      Column.Cell.Bsic = 0;
+      Column.Cell.CellId = 0;
+      continue;
+    }
 
     const QByteArray& BsicField = Report.Fields[Base + 4];
     Column.Cell.Bsic = 0;

@@ -42,7 +42,8 @@ struct TServingCellView {
   QString RxLev, C1, Pwr, Plmn, Lac;  // the untrimmed cut, a decimal, or "-"
 };
 
-// Serving cell report (AT^MONI). nullopt when the reply's shape is not accepted.
+// Serving cell report (AT^MONI), in either column layout: separate MCC and MNC columns, or
+// one PLMN column (told by the column header). nullopt when the reply's shape is not accepted.
 std::optional<TServingCellView> ParseServingCellReport(const QList<QByteArray>& Lines,
                                                        const TCellInfo& Previous);
 
@@ -52,8 +53,10 @@ struct TNeighbourColumnView {
   TBarView Bar;
 };
 
-// Neighbour cell report (AT^MONP). Element k of the result is grid column k + 1; Previous is
-// indexed by grid column (element 0 unused). nullopt when the shape is not accepted.
+// Neighbour cell report (AT^MONP). Six elements, element k being grid column k + 1; the
+// columns after the last neighbour read come emptied (empty texts, empty bar, an empty
+// record). Previous is indexed by grid column (element 0 unused). nullopt when the shape is
+// not accepted.
 std::optional<std::vector<TNeighbourColumnView>> ParseNeighbourCellReport(
     const QList<QByteArray>& Lines, const std::array<TCellInfo, 7>& Previous);
 
@@ -68,6 +71,7 @@ struct TCellIdentityReport {
   std::optional<std::array<TIdentityColumnView, 7>> Columns;  // only with 63 or more fields
 };
 
-// Cell identity report (AT^SMONC), indexed by grid column.
+// Cell identity report (AT^SMONC), indexed by grid column. A slot the modem marks empty
+// (country 0, channel 0) gives empty texts and zero BSIC and cell id.
 TCellIdentityReport ParseCellIdentityReport(const QList<QByteArray>& Lines,
                                             const std::array<TCellInfo, 7>& Previous);

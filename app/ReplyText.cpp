@@ -8,6 +8,12 @@ bool IsQuote(char C) {
   return C == '"' || C == '\'';
 }
 
+// Result codes a modem sends unasked. ModemManager and similar services switch several of
+// them on, so they turn up while this program waits for a report.
+constexpr const char* UnsolicitedPrefixes[] = {
+    "RING",   "+CRING:", "+CLIP:", "+CCWA:", "+CREG:", "+CGREG:", "+CEREG:",
+    "+CMTI:", "+CMT:",   "+CBM:",  "+CDS:",  "+CDSI:", "+CUSD:",  "NO CARRIER"};
+
 }  // namespace
 
 bool TryParseHex(const QByteArray& Text, std::int32_t& Value) {
@@ -35,10 +41,19 @@ QList<QByteArray> SplitReplyLines(const QByteArray& Reply) {
       if (C == '\r' || C == '\n') break;
       if (IsQuote(C)) OpenQuote = C;
     }
-    if (Pos > Start) Lines.append(Reply.mid(Start, Pos - Start));
+    if (Pos > Start) {
+      QByteArray Line = Reply.mid(Start, Pos - Start);
+      if (!IsUnsolicitedResultCode(Line)) Lines.append(std::move(Line));
+    }
     ++Pos;  // the character that ended the line
   }
   return Lines;
+}
+
+bool IsUnsolicitedResultCode(const QByteArray& Line) {
+  for (const char* Prefix : UnsolicitedPrefixes)
+    if (Line.startsWith(Prefix)) return true;
+  return false;
 }
 
 QByteArray TrimBlanks(const QByteArray& Text) {

@@ -11,7 +11,12 @@ bool TryParseHex(const QByteArray& Text, std::int32_t& Value);
 // Cuts a modem reply into its non-empty lines. The first NUL byte ends the text. Carriage
 // returns and line feeds end a line, except inside a stretch opened by a single or double
 // quote and closed by the same quote; the quotes stay in the line. Blanks are kept.
+// Unsolicited result codes are left out: they are not part of any reply.
 QList<QByteArray> SplitReplyLines(const QByteArray& Reply);
+
+// A line a modem sends on its own (a call, a registration change, a message), which it may
+// slip in just before a reply or between two replies. Recognised by its start only.
+bool IsUnsolicitedResultCode(const QByteArray& Line);
 
 // Removes every character with a code up to and including the blank from both ends.
 QByteArray TrimBlanks(const QByteArray& Text);

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "serial/SerialPortDriver.h"
+#include "serial/platform/ModemManagerInhibitor.h"
 #include "serial/platform/PortResolver.h"
 
 bool IsAcceptedBaudRate(std::uint32_t Rate) {
@@ -130,6 +131,15 @@ TSerialSettingsForm::TSerialSettingsForm(QWidget* Owner, TSerialPortDriver* Driv
   PortInfoLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   PortInfoLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+  // Whether ModemManager manages the device, and what to do when it will not let go; shown
+  // only when there is something to say, and then the dialog grows to fit it.
+  ModemManagerLabel = new QLabel(this);
+  ModemManagerLabel->setObjectName(QStringLiteral("ModemManagerLabel"));
+  ModemManagerLabel->setWordWrap(true);
+  ModemManagerLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  ModemManagerLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  ModemManagerLabel->hide();
+
   setTabOrder(SettingsPageControl, OkButton);
   setTabOrder(OkButton, CancelButton);
   connect(OkButton, &QPushButton::clicked, this, &TSerialSettingsForm::OkButtonClick);
@@ -183,6 +193,7 @@ void TSerialSettingsForm::showEvent(QShowEvent* Event) {
 }
 
 void TSerialSettingsForm::ShowPortInfo() {
+  ShowModemManagerNote({});
   if (PortComboBox->currentIndex() < 0) {
     PortInfoLabel->setText(QStringLiteral("No port chosen."));
     return;
@@ -204,4 +215,21 @@ void TSerialSettingsForm::ShowPortInfo() {
   else
     Parts << QStringLiteral("You may not open it.");
   PortInfoLabel->setText(Parts.join(QLatin1Char('\n')));
+  ShowModemManagerNote(ModemManagerNoteFor(R.DevicePath));
+}
+
+void TSerialSettingsForm::ShowModemManagerNote(const TModemManagerNote& Note) {
+  const QString Text = ModemManagerText(Note);
+  ModemManagerLabel->setText(Text);
+  ModemManagerLabel->setToolTip(Note.Error);
+  constexpr int Top = 206 + 58;
+  if (Text.isEmpty()) {
+    ModemManagerLabel->hide();
+    setFixedSize(314, Top);
+    return;
+  }
+  const int Height = ModemManagerLabel->heightForWidth(302);
+  ModemManagerLabel->setGeometry(6, Top - 2, 302, Height);
+  ModemManagerLabel->show();
+  setFixedSize(314, Top + Height + 2);
 }

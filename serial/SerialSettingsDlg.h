@@ -12,6 +12,7 @@ class QShowEvent;
 class QTabWidget;
 class QWidget;
 class TSerialPortDriver;
+struct TModemManagerNote;
 
 // The rates the dialog accepts: the standard range plus the two slow rates
 // below 110 that some equipment still uses.
@@ -39,6 +40,7 @@ class TSerialSettingsForm : public QDialog {
 
  private:
   void ShowPortInfo();
+  void ShowModemManagerNote(const TModemManagerNote& Note);
 
   TSerialPortDriver* FDriver;
   QTabWidget* SettingsPageControl = nullptr;
@@ -52,6 +54,7 @@ class TSerialSettingsForm : public QDialog {
   QComboBox* DTRControlComboBox = nullptr;
   QComboBox* DevCheckComboBox = nullptr;
   QLabel* PortInfoLabel = nullptr;
+  QLabel* ModemManagerLabel = nullptr;
   QPushButton* OkButton = nullptr;
   QPushButton* CancelButton = nullptr;
 };

@@ -1,3 +1,17 @@
 vantrel_add_test(tst_misclib SOURCES tst_misclib.cpp LIBS vantrel_app)
 vantrel_add_test(tst_replytext SOURCES tst_replytext.cpp LIBS vantrel_app)
 vantrel_add_test(tst_cellreports SOURCES tst_cellreports.cpp LIBS vantrel_app)
+# Real modem replies, copied from the shared collection.
+target_compile_definitions(tst_cellreports PRIVATE
+                           VANTREL_REPLIES_DIR="${CMAKE_CURRENT_LIST_DIR}/data/modem-replies")
+# The readers of the other report families, fed the same copies.
+vantrel_add_test(tst_familyreports SOURCES tst_familyreports.cpp LIBS vantrel_app)
+target_compile_definitions(tst_familyreports PRIVATE
+                           VANTREL_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data/modem-replies")
+# The modem session without any widget: only vantrel_session and QCoreApplication.
+vantrel_add_test(tst_session SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_session.cpp
+                 LIBS vantrel_session)
+target_include_directories(tst_session PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_compile_definitions(tst_session PRIVATE
+                           VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
+add_dependencies(tst_session vantrel-modem-sim)

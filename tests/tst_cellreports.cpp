@@ -3,6 +3,7 @@
 #include "app/CellReports.h"
 // The window includes both headers, so their names must not clash.
 #include "app/LevelBar.h"
+#include "app/ReplyText.h"
 
 using TLines = QList<QByteArray>;
 Q_DECLARE_METATYPE(TGsmBand)
@@ -23,8 +24,30 @@ QByteArray DefaultLine() {
   return MoniLine(" 124", "  -80", " 262", "   7", " 1A2B", "   5", "  -79", "  33");
 }
 
+// The header lines real modems print, in the layout with separate MCC and MNC columns and in
+// the one with a single PLMN column.
+const QByteArray ServingTitleA =
+    "Serving Cell                                          I Dedicated channel";
+const QByteArray ServingHeaderA =
+    "chann rs  dBm MCC MNC  LAC cell NCC BCC PWR RXLev  C1 I chann TS timAdv PWR  dBm Q ChMod";
+const QByteArray ServingTitleB =
+    "Serving Cell                                        I Dedicated channel";
+const QByteArray ServingHeaderB =
+    "chann rs  dBm  PLMN  LAC cell NCC BCC PWR RXLev  C1 I chann TS timAdv PWR  dBm Q ChMod";
+
 TLines MoniReply(const QByteArray& Data) {
-  return {"Serving Cell", "chann rs  dBm   PLMN  LAC   cell  NCC BCC PWR RXLev  C1", Data, "OK"};
+  return {ServingTitleA, ServingHeaderA, Data, "OK"};
+}
+
+// Real replies, copied from the shared collection (see tests/data/modem-replies/README.md).
+QByteArray RealReply(const QString& Name) {
+  QFile File(QStringLiteral(VANTREL_REPLIES_DIR "/monitor/") + Name);
+  if (!File.open(QIODevice::ReadOnly)) qFatal("cannot read %s", qPrintable(File.fileName()));
+  return File.readAll();
+}
+
+TLines RealLines(const QString& Name) {
+  return SplitReplyLines(RealReply(Name));
 }
 
 TLines MonpReply(int Neighbours, bool WithOk = true) {
@@ -70,11 +93,16 @@ class TestCellReports : public QObject {
   void ServingPlmn();
   void ServingLac_data();
   void ServingLac();
+  void ServingHeaderAsDataRefused();
+  void ServingSecondLayout_data();
+  void ServingSecondLayout();
 
   void NeighbourColumnsRead_data();
   void NeighbourColumnsRead();
+  void NeighbourRejectsWrongHeader_data();
   void NeighbourRejectsWrongHeader();
   void NeighbourUnparsableCuts();
+  void NeighbourColumnsAfterTheLastAreEmptied();
 
   void IdentityFieldCount_data();
   void IdentityFieldCount();
@@ -85,6 +113,11 @@ class TestCellReports : public QObject {
   void IdentityValues_data();
   void IdentityValues();
   void IdentityPrefixAfterOtherText();
+  void IdentityEmptySlots_data();
+  void IdentityEmptySlots();
+
+  void RealReplies_data();
+  void RealReplies();
 };
 
 void TestCellReports::ChannelBandClassifies_data() {
@@ -152,6 +185,9 @@ void TestCellReports::ServingShapeAccepted_data() {
   TLines Inside = Full;
   Inside[1] = "xxchannxx";
   QTest::newRow("chann anywhere") << Inside << true;
+  TLines Untitled = Full;
+  Untitled[0] = "Serving Cell";
+  QTest::newRow("title not read") << Untitled << true;
 }
 
 void TestCellReports::ServingShapeAccepted() {
@@ -345,11 +381,91 @@ void TestCellReports::ServingLac() {
   QCOMPARE(int(View->Cell.Lac), Stored);
 }
 
+// With a line in front of the report (an echoed command), the real title line passes for the
+// header and the header for the data line: it used to show "chan" and "  dBm" in red and add
+// -114 to the history every cycle.
+void TestCellReports::ServingHeaderAsDataRefused() {
+  TLines Echoed = RealLines(QStringLiteral("moni-a-camping.txt"));
+  QVERIFY(ParseServingCellReport(Echoed, TCellInfo{}));
+  Echoed.prepend("AT^MONI");
+  QVERIFY(!ParseServingCellReport(Echoed, TCellInfo{}));
+  TLines EchoedB = RealLines(QStringLiteral("moni-b-camping.txt"));
+  EchoedB.prepend("AT^MONI");
+  QVERIFY(!ParseServingCellReport(EchoedB, TCellInfo{}));
+  // Anywhere in the data line, as in the header itself.
+  QVERIFY(!ParseServingCellReport(MoniReply(DefaultLine() + " chann"), TCellInfo{}));
+}
+
+void TestCellReports::ServingSecondLayout_data() {
+  QTest::addColumn<QByteArray>("Header");
+  QTest::addColumn<QByteArray>("Data");
+  QTest::addColumn<QStringList>("Shown");  // RxLev, C1, PWR, PLMN, LAC
+  QTest::addColumn<QList<int>>("Stored");  // RxLev, C1, Pwr, Mcc, Mnc, Lac
+  // The layout B sample: RxLev used to read 105, and MNC, LAC and C1 "-".
+  const QByteArray Sample =
+      "1013  21  -71 00101 1001 0103   7   7  33  -105  33 I    No connection";
+  QTest::newRow("sample") << ServingHeaderB << Sample
+                          << QStringList{" -105", "  33", "  33", "101", "4097"}
+                          << QList<int>{-105, 33, 33, 1, 1, 4097};
+  QTest::newRow("real network") << ServingHeaderB
+                                << QByteArray(
+                                       "  17  30  -63 26207 4EED 85A7   4   4  31  -104  41 I")
+                                << QStringList{" -104", "  41", "  31", "26207", "20205"}
+                                << QList<int>{-104, 41, 31, 262, 7, 20205};
+  QTest::newRow("three-digit network")
+      << ServingHeaderB << QByteArray("  17  30  -63310260 4EED 85A7   4   4  31  -104  41 I")
+      << QStringList{" -104", "  41", "  31", "310260", "20205"}
+      << QList<int>{-104, 41, 31, 310, 260, 20205};
+  QTest::newRow("PLMN too short") << ServingHeaderB
+                                  << QByteArray(
+                                         "  17  30  -63  2620 4EED 85A7   4   4  31  -104  41 I")
+                                  << QStringList{" -104", "  41", "  31", "-", "20205"}
+                                  << QList<int>{-104, 41, 31, 9, 8, 20205};
+  QTest::newRow("PLMN not digits")
+      << ServingHeaderB << QByteArray("  17  30  -63 262-7 4EED 85A7   4   4  31  -104  41 I")
+      << QStringList{" -104", "  41", "  31", "-", "20205"}
+      << QList<int>{-104, 41, 31, 9, 8, 20205};
+  // A header that names both keeps the first layout.
+  QByteArray Both = ServingHeaderA;
+  Both.replace("MCC MNC", "MCC PLMN");
+  QTest::newRow("PLMN beside MCC") << Both << Sample << QStringList{"105  ", "-", "33  ", "-", "-"}
+                                   << QList<int>{105, 7, 33, 1, 8, 5};
+  QTest::newRow("layout A sample")
+      << ServingHeaderA
+      << QByteArray("1013  21  -71 001  01 1001 0103   7   7  33  -105  33 I    No connection")
+      << QStringList{" -105", "  33", "  33", "101", "4097"}
+      << QList<int>{-105, 33, 33, 1, 1, 4097};
+}
+
+void TestCellReports::ServingSecondLayout() {
+  QFETCH(QByteArray, Header);
+  QFETCH(QByteArray, Data);
+  QFETCH(QStringList, Shown);
+  QFETCH(QList<int>, Stored);
+  TCellInfo Previous;
+  Previous.RxLev = 4;
+  Previous.C1 = 7;
+  Previous.Pwr = 6;
+  Previous.Mcc = 9;
+  Previous.Mnc = 8;
+  Previous.Lac = 5;
+  const auto View = ParseServingCellReport({ServingTitleB, Header, Data, "OK"}, Previous);
+  QVERIFY(View);
+  QCOMPARE((QStringList{View->RxLev, View->C1, View->Pwr, View->Plmn, View->Lac}), Shown);
+  const TCellInfo& C = View->Cell;
+  QCOMPARE((QList<int>{C.RxLev, C.C1, C.Pwr, C.Mcc, C.Mnc, C.Lac}), Stored);
+  // Channel and level stand in the same columns in both layouts.
+  QVERIFY(View->Channel.Valid);
+  QVERIFY(View->Level.Valid);
+}
+
 void TestCellReports::NeighbourColumnsRead_data() {
   QTest::addColumn<TLines>("Lines");
-  QTest::addColumn<int>("Columns");  // -1: not accepted
+  QTest::addColumn<int>("Columns");  // neighbours read; -1: not accepted
   QTest::newRow("two neighbours") << MonpReply(2) << 2;
-  QTest::newRow("one neighbour is too few") << MonpReply(1) << -1;
+  QTest::newRow("one neighbour") << MonpReply(1) << 1;
+  QTest::newRow("no neighbour") << MonpReply(0) << 0;
+  QTest::newRow("header alone") << MonpReply(0, false) << -1;
   QTest::newRow("six") << MonpReply(6) << 6;
   QTest::newRow("eight, six read") << MonpReply(8) << 6;
   QTest::newRow("last line never read") << MonpReply(6, false) << 5;
@@ -367,9 +483,16 @@ void TestCellReports::NeighbourColumnsRead() {
   const auto Result = ParseNeighbourCellReport(Lines, {});
   QCOMPARE(Result.has_value(), Columns >= 0);
   if (!Result) return;
-  QCOMPARE(int(Result->size()), Columns);
-  for (int K = 0; K < Columns; ++K) {
+  // Always all six columns: the ones after the last neighbour read are emptied.
+  QCOMPARE(int(Result->size()), 6);
+  for (int K = 0; K < 6; ++K) {
     const TNeighbourColumnView& Column = (*Result)[std::size_t(K)];
+    if (K >= Columns) {
+      QVERIFY(Column.Channel.Text.isEmpty());
+      QVERIFY(Column.Band.Text.isEmpty());
+      QVERIFY(Column.Level.Text.isEmpty());
+      continue;
+    }
     QCOMPARE(int(Column.Cell.Channel), 600 + K);
     QCOMPARE(Column.Cell.Band, TGsmBand::gb1800);
     QCOMPARE(int(Column.Cell.Level), -70 - K);
@@ -378,9 +501,27 @@ void TestCellReports::NeighbourColumnsRead() {
   }
 }
 
+void TestCellReports::NeighbourRejectsWrongHeader_data() {
+  QTest::addColumn<TLines>("Lines");
+  TLines Capital = MonpReply(3);
+  Capital[0] = "Chann rs dBm";
+  QTest::newRow("Chann") << Capital;
+  TLines Indented = MonpReply(3);
+  Indented[0] = " chann rs dBm";
+  QTest::newRow("header not at the start") << Indented;
+  // An AT^MONI reply that came after its time-out lands in the AT^MONP exchange. Its first
+  // line, "Serving Cell ... Dedicated channel", holds "chann" too; read as neighbours it showed
+  // "chan" in red in column 1 and the serving cell in column 2.
+  QTest::newRow("late serving reply, layout A") << RealLines(QStringLiteral("moni-a-camping.txt"));
+  QTest::newRow("late serving reply, layout B")
+      << RealLines(QStringLiteral("moni-b-dedicated.txt"));
+  QTest::newRow("late serving reply with the neighbour reply behind it")
+      << RealLines(QStringLiteral("moni-a-camping.txt")) +
+             RealLines(QStringLiteral("monp-six.txt"));
+}
+
 void TestCellReports::NeighbourRejectsWrongHeader() {
-  TLines Lines = MonpReply(3);
-  Lines[0] = "Chann rs dBm";
+  QFETCH(TLines, Lines);
   QVERIFY(!ParseNeighbourCellReport(Lines, {}));
 }
 
@@ -393,7 +534,7 @@ void TestCellReports::NeighbourUnparsableCuts() {
   Lines[2] = "6O1  0    -7O";
   const auto Result = ParseNeighbourCellReport(Lines, Previous);
   QVERIFY(Result);
-  QCOMPARE(Result->size(), std::size_t(3));
+  QCOMPARE(Result->size(), std::size_t(6));
   const TNeighbourColumnView& Column = (*Result)[1];  // grid column 2
   QCOMPARE(Column.Channel.Text, QStringLiteral("6O1 "));
   QVERIFY(!Column.Channel.Valid);
@@ -408,6 +549,39 @@ void TestCellReports::NeighbourUnparsableCuts() {
   QCOMPARE(Column.Bar.Color, 0xFF1B1Bu);
   QCOMPARE(Column.Cell.Bsic, std::uint16_t(17));
   QVERIFY((*Result)[0].Channel.Valid);
+}
+
+// A report with fewer neighbours than the last one: the columns it leaves out used to keep the
+// old neighbours on screen as if the modem still reported them.
+void TestCellReports::NeighbourColumnsAfterTheLastAreEmptied() {
+  std::array<TCellInfo, 7> Previous{};
+  for (std::size_t I = 1; I < 7; ++I) {
+    Previous[I].Channel = std::int16_t(500 + I);
+    Previous[I].Level = -60;
+    Previous[I].Band = TGsmBand::gb1800;
+    Previous[I].Bsic = 12;
+    Previous[I].CellId = 34;
+  }
+  const auto Result = ParseNeighbourCellReport(MonpReply(1), Previous);
+  QVERIFY(Result);
+  QCOMPARE(Result->size(), std::size_t(6));
+  QCOMPARE((*Result)[0].Cell.Channel, std::int16_t(600));
+  QCOMPARE((*Result)[0].Cell.Bsic, std::uint16_t(12));  // a neighbour read keeps its identity
+  for (std::size_t K = 1; K < 6; ++K) {
+    const TNeighbourColumnView& Column = (*Result)[K];
+    for (const TCellText* Text : {&Column.Channel, &Column.Band, &Column.Level}) {
+      QVERIFY(Text->Text.isEmpty());
+      QVERIFY(Text->Valid);  // nothing in red
+    }
+    QVERIFY(Column.Bar.Position < -113);  // below the bar's range: an empty bar
+    QCOMPARE(Column.Bar.Color, LevelColor(Column.Bar.Position));
+    const TCellInfo Empty{};
+    QCOMPARE(Column.Cell.Channel, Empty.Channel);
+    QCOMPARE(Column.Cell.Level, Empty.Level);
+    QCOMPARE(Column.Cell.Band, TGsmBand::gbNone);
+    QCOMPARE(Column.Cell.Bsic, Empty.Bsic);
+    QCOMPARE(Column.Cell.CellId, Empty.CellId);
+  }
 }
 
 void TestCellReports::IdentityFieldCount_data() {
@@ -534,6 +708,155 @@ void TestCellReports::IdentityPrefixAfterOtherText() {
   QCOMPARE(Report.Fields.value(0), QByteArray(": 100"));
   QCOMPARE(Report.Fields.size(), qsizetype(63));
   QVERIFY(Report.Columns);
+}
+
+void TestCellReports::IdentityEmptySlots_data() {
+  QTest::addColumn<QByteArray>("Slot");
+  QTest::addColumn<bool>("Empty");
+  QTest::addColumn<QString>("Bsic");
+  QTest::addColumn<QString>("CellId");
+  QTest::newRow("zeros") << QByteArray("000,00,0000,0000,00,0,0,0,0") << true << ""
+                         << "";
+  QTest::newRow("zeros, C1 and C2 unknown")
+      << QByteArray("000,00,0000,0000,00,0,0,-,-") << true << ""
+      << "";
+  QTest::newRow("cell id not decoded is still a cell")
+      << QByteArray("232,03,3010,0000,36,88,26,18,18") << false << "36"
+      << "0";
+  QTest::newRow("country 0 on a channel")
+      << QByteArray("000,00,0000,0000,00,88,0,0,0") << false << "00"
+      << "0";
+  QTest::newRow("channel 0 in a country")
+      << QByteArray("232,00,0000,0000,00,0,0,0,0") << false << "00"
+      << "0";
+}
+
+// An empty slot used to show BSIC "00" and cell id "0", like a real cell called 0.
+void TestCellReports::IdentityEmptySlots() {
+  QFETCH(QByteArray, Slot);
+  QFETCH(bool, Empty);
+  QFETCH(QString, Bsic);
+  QFETCH(QString, CellId);
+  QList<QByteArray> Fields = IdentityFields();
+  const QList<QByteArray> SlotFields = Slot.split(',');
+  for (int J = 0; J < 9; ++J) Fields[9 * 6 + J] = SlotFields[J];
+  std::array<TCellInfo, 7> Previous{};
+  Previous[6].Bsic = 55;
+  Previous[6].CellId = 66;
+  Previous[6].Channel = 77;
+  const TCellIdentityReport Report = ParseCellIdentityReport(SmoncReply(Fields), Previous);
+  QVERIFY(Report.Columns);
+  const TIdentityColumnView& Column = (*Report.Columns)[6];
+  QCOMPARE(Column.Bsic.Text, Bsic);
+  QCOMPARE(Column.CellId.Text, CellId);
+  QVERIFY(Column.Bsic.Valid);
+  QVERIFY(Column.CellId.Valid);
+  QCOMPARE(int(Column.Cell.Bsic), Bsic.toInt());
+  QCOMPARE(Column.Cell.CellId, std::uint16_t(0));
+  QCOMPARE(Column.Cell.Channel, std::int16_t(77));
+  QCOMPARE(Column.Bsic.Text.isEmpty(), Empty);
+  // The other slots are read as ever.
+  QCOMPARE((*Report.Columns)[5].Bsic.Text, QStringLiteral("149"));
+}
+
+namespace {
+
+QString Marked(const TCellText& Text) {
+  return Text.Text + (Text.Valid ? QString() : QStringLiteral("!"));
+}
+
+// What a report shows, in one comparable text; a red cell carries "!".
+QString Describe(const std::optional<TServingCellView>& View) {
+  if (!View) return QStringLiteral("refused");
+  return QStringLiteral("%1|%2|%3|bar %4|rx %5|c1 %6|pwr %7|plmn %8|lac %9")
+      .arg(Marked(View->Channel), Marked(View->Band), Marked(View->Level))
+      .arg(View->Bar.Position)
+      .arg(View->RxLev, View->C1, View->Pwr, View->Plmn, View->Lac);
+}
+
+QString Describe(const std::optional<std::vector<TNeighbourColumnView>>& Columns) {
+  if (!Columns) return QStringLiteral("refused");
+  QStringList Parts;
+  for (const TNeighbourColumnView& C : *Columns)
+    Parts << QStringLiteral("%1/%2/%3/%4")
+                 .arg(Marked(C.Channel), Marked(C.Band), Marked(C.Level))
+                 .arg(C.Bar.Position);
+  return Parts.join(u';');
+}
+
+QString Describe(const TCellIdentityReport& Report) {
+  if (!Report.Columns) return QStringLiteral("refused");
+  QStringList Parts;
+  for (const TIdentityColumnView& C : *Report.Columns)
+    Parts << Marked(C.Bsic) + u'/' + Marked(C.CellId);
+  return Parts.join(u';');
+}
+
+QString DescribeReply(const QString& Name, const TLines& Lines) {
+  const std::array<TCellInfo, 7> Previous{};
+  if (Name.startsWith(QLatin1String("moni-")))
+    return Describe(ParseServingCellReport(Lines, Previous[0]));
+  if (Name.startsWith(QLatin1String("monp-")))
+    return Describe(ParseNeighbourCellReport(Lines, Previous));
+  return Describe(ParseCellIdentityReport(Lines, Previous));
+}
+
+}  // namespace
+
+void TestCellReports::RealReplies_data() {
+  QTest::addColumn<QString>("Name");
+  QTest::addColumn<QByteArray>("Reply");
+  QTest::addColumn<QString>("Shown");
+
+  const QString Camping =
+      QStringLiteral("1013|E|  -71|bar -71|rx  -105|c1   33|pwr   33|plmn 101|lac 4097");
+  const QString Dedicated =
+      QStringLiteral("1013|E|  -76|bar -76|rx  -105|c1   33|pwr   33|plmn 101|lac 4097");
+  const QString Searching = QStringLiteral("Sear!|-!|g!|bar -114|rx -|c1 -|pwr -|plmn -|lac -");
+  const std::map<QString, QString> Expected{
+      {"moni-a-camping.txt", Camping},
+      {"moni-a-dedicated.txt", Dedicated},
+      {"moni-a-limited-service.txt",
+       " 477|-!|  -71|bar -71|rx  -105|c1   33|pwr   33|plmn 123456|lac 41251"},
+      {"moni-a-reselection.txt",
+       "1013|E| -106|bar -106|rx  -105|c1   -1|pwr   33|plmn 101|lac 4097"},
+      {"moni-a-searching.txt", Searching},
+      {"moni-b-camping.txt", Camping},
+      {"moni-b-dedicated.txt", Dedicated},
+      {"moni-b-searching.txt", Searching},
+      {"monp-six.txt",
+       " 653|1800|  -84|-84; 660|1800|  -90|-90; 687|1800|  -91|-91; 678|1800|  -96|-96;"
+       " 671|1800|  -96|-96; 643|1800| -100|-100"},
+      {"smonc-seven.txt", "32/20143;36/0;32/20163;34/19418;32/0;35/192;32/0"}};
+
+  const QDir Dir(QStringLiteral(VANTREL_REPLIES_DIR "/monitor"));
+  const QStringList Names = Dir.entryList(QDir::Files, QDir::Name);
+  QVERIFY(!Names.isEmpty());
+  for (const QString& Name : Names) {
+    // A reply added to the collection needs its expected view here.
+    QVERIFY2(Expected.count(Name), qPrintable(Name));
+    QString Shown = Expected.at(Name);
+    Shown.replace(u'|', u'/');
+    const QByteArray Reply = RealReply(Name);
+    QTest::addRow("%s", qPrintable(Name)) << Name << Reply << Shown;
+    // Unsolicited result codes before the reply, inside it and after it change nothing.
+    QTest::addRow("%s, RING first", qPrintable(Name)) << Name << "\r\nRING\r\n" + Reply << Shown;
+    QByteArray Inside = Reply;
+    Inside.insert(Reply.indexOf("\r\n", 2) + 2,
+                  "+CREG: 1,\"1001\",\"0103\"\r\n+CMTI: \"SM\",3\r\n");
+    QTest::addRow("%s, codes inside", qPrintable(Name)) << Name << Inside << Shown;
+    QTest::addRow("%s, code after", qPrintable(Name)) << Name << Reply + "\r\n+CGREG: 1\r\n"
+                                                      << Shown;
+  }
+}
+
+void TestCellReports::RealReplies() {
+  QFETCH(QString, Name);
+  QFETCH(QByteArray, Reply);
+  QFETCH(QString, Shown);
+  QString Got = DescribeReply(Name, SplitReplyLines(Reply));
+  Got.replace(u'|', u'/');
+  QCOMPARE(Got, Shown);
 }
 
 QTEST_MAIN(TestCellReports)

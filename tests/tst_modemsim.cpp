@@ -16,6 +16,8 @@
 
 using namespace vantrel::sim;
 
+Q_DECLARE_METATYPE(vantrel::sim::ServingCell)
+
 namespace {
 
 // Columns counted from 1; a cut past the end yields what exists, as the program cuts.
@@ -47,6 +49,10 @@ QString describe(const Options& o) {
   if (o.garbage) parts << QStringLiteral("garbage");
   if (o.flood) parts << QStringLiteral("flood");
   if (o.hangupAfter) parts << QStringLiteral("hangup=%1").arg(o.hangupAfter);
+  if (o.urc) parts << QStringLiteral("urc=%1").arg(o.urc);
+  if (o.state != RadioState::Camping) parts << QStringLiteral("state=%1").arg(int(o.state));
+  if (o.neighbours >= 0) parts << QStringLiteral("neighbours=%1").arg(o.neighbours);
+  if (o.layout != Layout::A) parts << QStringLiteral("layout=b");
   parts << QStringLiteral("port=%1").arg(o.port) << QStringLiteral("seed=%1").arg(*o.seed);
   return parts.join(' ');
 }
@@ -109,7 +115,16 @@ class TestModemSim : public QObject {
   void echoControl();
   void escapeIgnored();
   void lineBufferCapped();
-  void moniExampleLine();
+  void moniLikeRealModems_data();
+  void moniLikeRealModems();
+  void monpLikeRealModems();
+  void smoncLikeRealModems();
+  void statesInTheReports_data();
+  void statesInTheReports();
+  void fixedNeighbourCount_data();
+  void fixedNeighbourCount();
+  void unsolicitedCodes_data();
+  void unsolicitedCodes();
   void moniColumns_data();
   void moniColumns();
   void monpColumns_data();
@@ -131,6 +146,7 @@ class TestModemSim : public QObject {
   void binaryHangupAfter();
   void binaryControlInput();
   void binaryTakesOverItsOwnStaleLink();
+  void binaryUnsolicitedCodesAndLayout();
 };
 
 void TestModemSim::replies_data() {
@@ -206,22 +222,276 @@ void TestModemSim::lineBufferCapped() {
   QCOMPARE(core.feed("AT\r"), std::string("\r\nOK\r\n"));
 }
 
-void TestModemSim::moniExampleLine() {
+namespace {
+
+// A real reply from the shared collection (copied into tests/data), as lines.
+QStringList realLines(const QString& name) {
+  QFile file(QStringLiteral(VANTREL_REPLIES_DIR "/monitor/") + name);
+  if (!file.open(QIODevice::ReadOnly)) qFatal("cannot read %s", qPrintable(file.fileName()));
+  return lines(file.readAll().toStdString());
+}
+
+// The cell of the manual's example reports.
+ServingCell exampleCell() {
   ServingCell c;
   c.channel = 1013;
   c.rs = 21;
   c.dbm = -71;
-  c.mcc = 262;
-  c.mnc = 7;
-  c.lac = 0x4EED;
-  c.cellId = 0x85A7;
-  c.ncc = 4;
-  c.bcc = 4;
+  c.mcc = 1;
+  c.mnc = 1;
+  c.lac = 0x1001;
+  c.cellId = 0x0103;
+  c.ncc = 7;
+  c.bcc = 7;
   c.pwr = 33;
   c.rxLev = -105;
   c.c1 = 33;
-  QCOMPARE(formatMoniDataLine(c),
-           std::string("1013  21  -71 262  07 4EED  85A7   4  4  33  -105  33 I No connection"));
+  c.dedicated = DedicatedChannel{1015, 1, 0, 5, -76, 0, "S_HR"};
+  return c;
+}
+
+}  // namespace
+
+void TestModemSim::moniLikeRealModems_data() {
+  QTest::addColumn<QString>("file");
+  QTest::addColumn<int>("layout");
+  QTest::addColumn<int>("state");
+  QTest::addColumn<ServingCell>("cell");
+  const ServingCell example = exampleCell();
+  ServingCell dedicated = example;
+  dedicated.rs = 19;
+  dedicated.dbm = -76;
+  ServingCell limited = example;
+  limited.channel = 477;
+  limited.mcc = 123;
+  limited.mnc = 456;
+  limited.lac = 0xA123;
+  limited.cellId = 0xB456;
+  limited.ncc = 5;
+  limited.bcc = 3;
+  ServingCell reselection = example;
+  reselection.rs = 4;
+  reselection.dbm = -106;
+  reselection.c1 = -1;
+  const int a = int(Layout::A), b = int(Layout::B);
+  QTest::newRow("a camping") << "moni-a-camping.txt" << a << int(RadioState::Camping) << example;
+  QTest::newRow("a dedicated") << "moni-a-dedicated.txt" << a << int(RadioState::Dedicated)
+                               << dedicated;
+  QTest::newRow("a limited") << "moni-a-limited-service.txt" << a << int(RadioState::LimitedService)
+                             << limited;
+  QTest::newRow("a reselection") << "moni-a-reselection.txt" << a << int(RadioState::Reselection)
+                                 << reselection;
+  QTest::newRow("a searching") << "moni-a-searching.txt" << a << int(RadioState::Searching)
+                               << example;
+  QTest::newRow("b camping") << "moni-b-camping.txt" << b << int(RadioState::Camping) << example;
+  QTest::newRow("b dedicated") << "moni-b-dedicated.txt" << b << int(RadioState::Dedicated)
+                               << dedicated;
+  QTest::newRow("b searching") << "moni-b-searching.txt" << b << int(RadioState::Searching)
+                               << example;
+}
+
+// The serving report's lines, byte for byte as the real modems print them.
+void TestModemSim::moniLikeRealModems() {
+  QFETCH(QString, file);
+  QFETCH(int, layout);
+  QFETCH(int, state);
+  QFETCH(ServingCell, cell);
+  const QStringList real = realLines(file);
+  QCOMPARE(real.size(), 4);
+  const QStringList made{
+      QString::fromStdString(formatMoniTitle(Layout(layout))),
+      QString::fromStdString(formatMoniColumnHeader(Layout(layout))),
+      QString::fromStdString(formatMoniDataLine(cell, Layout(layout), RadioState(state))),
+      QStringLiteral("OK")};
+  QCOMPARE(made, real);
+}
+
+void TestModemSim::monpLikeRealModems() {
+  const QStringList real = realLines(QStringLiteral("monp-six.txt"));
+  QCOMPARE(real.size(), 8);
+  QCOMPARE(QString::fromStdString(formatMonpHeader()), real[0]);
+  NeighbourCell n;
+  n.channel = 653;
+  n.rs = 26;
+  n.dbm = -84;
+  n.mcc = 262;
+  n.mnc = 7;
+  n.bcc = 0;
+  n.c1 = 22;
+  n.c2 = 22;
+  QCOMPARE(QString::fromStdString(formatMonpLine(n)), real[1]);
+  n.channel = 643;
+  n.rs = 10;
+  n.dbm = -100;
+  n.bcc = 7;
+  n.c1 = 6;
+  n.c2 = 6;
+  QCOMPARE(QString::fromStdString(formatMonpLine(n)), real[6]);
+  // In dedicated mode the modem does not measure C1 and C2.
+  QCOMPARE(QString::fromStdString(formatMonpLine(n, true)),
+           QStringLiteral(" 643  10 -100 262  07   7   -   -"));
+}
+
+void TestModemSim::smoncLikeRealModems() {
+  const QStringList real = realLines(QStringLiteral("smonc-seven.txt"));
+  QCOMPARE(real.size(), 2);
+  const QStringList groups = real[0].mid(8).split(QLatin1Char(','));
+  QCOMPARE(groups.size(), 63);
+  ServingCell s;
+  s.mcc = 232;
+  s.mnc = 3;
+  s.lac = 0x3010;
+  s.cellId = 0x4EAF;
+  s.ncc = 3;
+  s.bcc = 2;
+  s.channel = 82;
+  s.dbm = CellModel::MinDbm + 38;
+  s.c1 = 30;
+  QCOMPARE(QString::fromStdString(formatSmoncGroup(s)), QStringList(groups.mid(0, 9)).join(','));
+  NeighbourCell n;
+  n.mcc = 232;
+  n.mnc = 3;
+  n.lac = 0x2010;
+  n.cellId = 0x00C0;
+  n.ncc = 3;
+  n.bcc = 5;
+  n.channel = 113;
+  n.dbm = CellModel::MinDbm + 9;
+  n.c1 = 1;
+  n.c2 = 1;
+  QCOMPARE(QString::fromStdString(formatSmoncGroup(n)), QStringList(groups.mid(45, 9)).join(','));
+  QCOMPARE(QString::fromStdString(emptySmoncGroup()),
+           QStringLiteral("000,00,0000,0000,00,0,0,0,0"));
+}
+
+void TestModemSim::statesInTheReports_data() {
+  QTest::addColumn<QStringList>("args");
+  QTest::addColumn<QString>("tail");  // how the serving data line ends
+  QTest::addColumn<bool>("neighbours");
+  QTest::addColumn<bool>("dashes");  // C1 and C2 of the neighbours read "-"
+  QTest::newRow("camping") << QStringList{} << "I    No connection" << true << false;
+  QTest::newRow("limited") << QStringList{"--state", "limited"} << "I    Limited Service" << true
+                           << false;
+  QTest::newRow("reselection") << QStringList{"--state", "reselection"} << "I    Cell Reselection"
+                               << true << false;
+  QTest::newRow("dedicated") << QStringList{"--state", "dedicated"} << " 0 S_HR" << true << true;
+  QTest::newRow("searching") << QStringList{"--state", "searching"} << "Searching" << false
+                             << false;
+  QTest::newRow("layout b") << QStringList{"--layout", "b"} << "I    No connection" << true
+                            << false;
+}
+
+void TestModemSim::statesInTheReports() {
+  QFETCH(QStringList, args);
+  QFETCH(QString, tail);
+  QFETCH(bool, neighbours);
+  QFETCH(bool, dashes);
+  std::vector<std::string> a{"--neighbours", "6"};
+  for (const QString& x : args) a.push_back(x.toStdString());
+  Options o;
+  QCOMPARE(parseOptions(a, o), std::string());
+  ModemCore core = quietCore(o);
+  const QStringList moni = lines(core.feed("AT^MONI\r"));
+  QCOMPARE(moni.size(), 4);
+  QVERIFY2(moni[2].endsWith(tail), qPrintable(moni[2]));
+  const bool joined = o.layout == Layout::B;
+  QCOMPARE(moni[1].contains(QStringLiteral("PLMN")), joined);
+  QCOMPARE(moni[1].contains(QStringLiteral("MCC")), !joined);
+  if (tail != QLatin1String("Searching")) {
+    const ServingCell& s = core.model().serving();
+    // The columns from LAC on sit two places to the left in layout b.
+    const int shift = joined ? -2 : 0;
+    QCOMPARE(cutInt(moni[2], 22 + shift, 26 + shift, 16), s.lac);
+    QCOMPARE(cutInt(moni[2], 40 + shift, 43 + shift), s.pwr);
+    QCOMPARE(cutInt(moni[2], 44 + shift, 49 + shift), s.rxLev);
+    QCOMPARE(cutInt(moni[2], 50 + shift, 53 + shift), s.c1);
+    if (joined)
+      QCOMPARE(cut(moni[2], 14, 19), QStringLiteral(" %1%2")
+                                         .arg(s.mcc, 3, 10, QLatin1Char('0'))
+                                         .arg(s.mnc, 2, 10, QLatin1Char('0')));
+  }
+  const QStringList monp = lines(core.feed("AT^MONP\r"));
+  QCOMPARE(monp.size(), neighbours ? 8 : 2);
+  QVERIFY(monp[0].startsWith(QStringLiteral("chann")));
+  for (int i = 1; i + 1 < monp.size(); ++i)
+    QCOMPARE(monp[i].endsWith(QStringLiteral("   -   -")), dashes);
+  const QStringList smonc = lines(core.feed("AT^SMONC\r"));
+  const int empty = int(smonc[0].count(QStringLiteral("000,00,0000,0000,00,0,0,0,0")));
+  QCOMPARE(empty, neighbours ? 0 : 7);
+}
+
+void TestModemSim::fixedNeighbourCount_data() {
+  QTest::addColumn<int>("count");
+  for (int n = 0; n <= 6; ++n) QTest::addRow("%d", n) << n;
+}
+
+void TestModemSim::fixedNeighbourCount() {
+  QFETCH(int, count);
+  Options o;
+  o.neighbours = count;
+  ModemCore core = quietCore(o);
+  for (int cycle = 0; cycle < 40; ++cycle) {
+    core.feed("AT^MONI\r");
+    QCOMPARE(int(core.model().presentNeighbours().size()), count);
+    QCOMPARE(int(lines(core.feed("AT^MONP\r")).size()), count + 2);
+    const QString smonc = lines(core.feed("AT^SMONC\r")).value(0);
+    QCOMPARE(int(smonc.count(QStringLiteral(",000,00,0000,0000,00,0,0,0,0"))), 6 - count);
+  }
+  // Switched back while running, they come and go again.
+  core.setFaults(Options{});
+  std::set<std::size_t> seen;
+  for (int cycle = 0; cycle < 300; ++cycle) {
+    core.feed("AT^MONI\r");
+    seen.insert(core.model().presentNeighbours().size());
+  }
+  QVERIFY(seen.size() > 1);
+}
+
+void TestModemSim::unsolicitedCodes_data() {
+  QTest::addColumn<QStringList>("args");
+  QTest::addColumn<bool>("before");
+  QTest::addColumn<QList<int>>("delays");  // of the codes scheduled per command
+  QTest::newRow("off") << QStringList{} << false << QList<int>{};
+  QTest::newRow("before") << QStringList{"--urc", "before"} << true << QList<int>{};
+  QTest::newRow("gap") << QStringList{"--urc", "gap"} << false << QList<int>{20};
+  QTest::newRow("late") << QStringList{"--urc", "late"} << false << QList<int>{600};
+  QTest::newRow("all") << QStringList{"--urc", "before", "--urc", "gap", "--urc", "late"} << true
+                       << QList<int>{20, 600};
+}
+
+void TestModemSim::unsolicitedCodes() {
+  QFETCH(QStringList, args);
+  QFETCH(bool, before);
+  QFETCH(QList<int>, delays);
+  std::vector<std::string> a{"--unanswered", "AT+GMM"};
+  for (const QString& x : args) a.push_back(x.toStdString());
+  Options o;
+  QCOMPARE(parseOptions(a, o), std::string());
+  ModemCore core = quietCore(o);
+  core.takeScheduled();
+  auto isCode = [](const QString& l) {
+    return QRegularExpression(QStringLiteral("^(RING|\\+C[A-Z]+: )")).match(l).hasMatch();
+  };
+  for (const char* command : {"AT+GMI\r", "AT^MONI\r", "AT+GMM\r"}) {
+    const QStringList reply = lines(core.feed(command));
+    const bool answered = std::string(command) != "AT+GMM\r";
+    if (answered) {
+      QCOMPARE(isCode(reply.value(0)), before);
+      QCOMPARE(reply.size(), (std::string(command) == "AT^MONI\r" ? 4 : 2) + int(before));
+      for (const QString& l : reply.mid(int(before))) QVERIFY2(!isCode(l), qPrintable(l));
+    } else {
+      QVERIFY(reply.isEmpty());
+    }
+    // Scheduled ones come for unanswered commands too: after the program's time-out.
+    const auto scheduled = core.takeScheduled();
+    QCOMPARE(int(scheduled.size()), int(delays.size()));
+    for (std::size_t i = 0; i < scheduled.size(); ++i) {
+      QCOMPARE(scheduled[i].delayMs, delays[int(i)]);
+      const QStringList l = lines(scheduled[i].bytes);
+      QCOMPARE(l.size(), 1);
+      QVERIFY2(isCode(l[0]), qPrintable(l[0]));
+    }
+  }
 }
 
 void TestModemSim::moniColumns_data() {
@@ -438,6 +708,14 @@ void TestModemSim::options_data() {
   QTest::newRow("missing value") << QStringList{"--hangup-after"} << false;
   QTest::newRow("negative baud") << QStringList{"--baud", "-1"} << false;
   QTest::newRow("unknown") << QStringList{"--frobnicate"} << false;
+  QTest::newRow("layout b") << QStringList{"--layout", "b"} << true;
+  QTest::newRow("layout c") << QStringList{"--layout", "c"} << false;
+  QTest::newRow("conditions") << QStringList{"--state", "dedicated", "--neighbours", "0"} << true;
+  QTest::newRow("state unknown") << QStringList{"--state", "roaming"} << false;
+  QTest::newRow("seven neighbours") << QStringList{"--neighbours", "7"} << false;
+  QTest::newRow("urc timing") << QStringList{"--urc", "late", "--urc", "gap"} << true;
+  QTest::newRow("urc unknown") << QStringList{"--urc", "often"} << false;
+  QTest::newRow("urc missing") << QStringList{"--urc"} << false;
 }
 
 void TestModemSim::options() {
@@ -469,6 +747,12 @@ void TestModemSim::controlLines_data() {
   QTest::newRow("hang-up") << "faults --hangup-after 1"
                            << "OK"
                            << "hangup=1 port=4 seed=5";
+  QTest::newRow("unsolicited codes and conditions")
+      << "faults --urc before --urc late --state searching --neighbours 0"
+      << "OK"
+      << "urc=5 state=4 neighbours=0 port=4 seed=5";
+  QTest::newRow("layout only at start") << "faults --layout b"
+                                        << "ERROR not a fault option: --layout" << before;
   QTest::newRow("start option refused") << "faults --port 2"
                                         << "ERROR not a fault option: --port" << before;
   QTest::newRow("bad value keeps all") << "faults --flood --split 0"
@@ -633,6 +917,42 @@ void TestModemSim::binaryControlInput() {
   QVERIFY(sim.waitForExit());
   QCOMPARE(sim.exitCode(), 0);
   ::close(fd);
+}
+
+void TestModemSim::binaryUnsolicitedCodesAndLayout() {
+  if (!ptyAvailable()) QSKIP("no pseudo-terminals here");
+  vantrel::test::SimProcess sim;
+  QVERIFY(sim.start({"--no-link", "--control", "--seed", "1", "--layout", "b"}));
+  const int fd = openPort(sim.slavePath());
+  QVERIFY(fd >= 0);
+  QVERIFY(::write(fd, "ATE0\r", 5) == 5);
+  QVERIFY(readUntil(fd, "OK\r\n").endsWith("OK\r\n"));
+
+  QVERIFY(sim.control(QStringLiteral("faults --urc before")));
+  QVERIFY(::write(fd, "AT^MONI\r", 8) == 8);
+  const QStringList moni = lines(readUntil(fd, "\r\nOK\r\n").toStdString());
+  QCOMPARE(moni.size(), 5);
+  QCOMPARE(moni[0], QStringLiteral("RING"));
+  QCOMPARE(moni[2], QString::fromStdString(formatMoniColumnHeader(Layout::B)));
+
+  // The gap code follows the reply on its own, about 20 ms later.
+  QVERIFY(sim.control(QStringLiteral("faults --urc gap")));
+  QVERIFY(::write(fd, "AT+GMI\r", 7) == 7);
+  QByteArray got = readUntil(fd, "\r\nOK\r\n");
+  QCOMPARE(got, QByteArray("\r\nVantrel Labs\r\n\r\nOK\r\n"));
+  got = readUntil(fd, "+CREG: 1\r\n", 3000);
+  QCOMPARE(got, QByteArray("\r\n+CREG: 1\r\n"));
+
+  // A late code comes after the time-out of a command left unanswered.
+  QVERIFY(sim.control(QStringLiteral("faults --urc late --unanswered AT^MONP")));
+  QElapsedTimer clock;
+  clock.start();
+  QVERIFY(::write(fd, "AT^MONP\r", 8) == 8);
+  got = readUntil(fd, "+CMTI: \"SM\",3\r\n", 5000);
+  QCOMPARE(got, QByteArray("\r\n+CMTI: \"SM\",3\r\n"));
+  QVERIFY2(clock.elapsed() >= 500, qPrintable(QString::number(clock.elapsed())));
+  ::close(fd);
+  QVERIFY(sim.stop());
 }
 
 void TestModemSim::binaryTakesOverItsOwnStaleLink() {

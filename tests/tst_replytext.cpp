@@ -10,6 +10,8 @@ class TestReplyText : public QObject {
  private slots:
   void SplitReplyLinesCases_data();
   void SplitReplyLinesCases();
+  void UnsolicitedCodesLeftOut_data();
+  void UnsolicitedCodesLeftOut();
   void CutAndTrim();
   void SplitIdentityFieldsCases_data();
   void SplitIdentityFieldsCases();
@@ -34,6 +36,38 @@ void TestReplyText::SplitReplyLinesCases() {
   QFETCH(QByteArray, Reply);
   QFETCH(TLines, Expected);
   QCOMPARE(SplitReplyLines(Reply), Expected);
+}
+
+void TestReplyText::UnsolicitedCodesLeftOut_data() {
+  QTest::addColumn<QByteArray>("Line");
+  QTest::addColumn<bool>("Unsolicited");
+  for (const char* Code :
+       {"RING", "+CRING: VOICE", "+CLIP: \"+4930123\",145", "+CCWA: \"+4930123\",145,1", "+CREG: 1",
+        "+CGREG: 5", "+CEREG: 1,\"1A2B\",\"01A2B3C4\",7", "+CMTI: \"SM\",3",
+        "+CMT: \"+4930123\",,\"24/01/01,12:00:00+04\"", "+CBM: 88", "+CDS: 6,12", "+CDSI: \"SM\",4",
+        "+CUSD: 0,\"Guthaben 5 EUR\",15", "NO CARRIER"})
+    QTest::newRow(Code) << QByteArray(Code) << true;
+  // Replies that only look alike stay.
+  for (const char* Reply : {" RING", "ring", "+CRE", "+CREG 1", "+CSQ: 21,99", "NO DIALTONE",
+                            "^SMONC: 232,03", "chann rs  dBm", "OK", "SIEMENS"})
+    QTest::newRow(Reply) << QByteArray(Reply) << false;
+}
+
+// A modem sends these when the line is free, so they turn up just before a reply or between
+// two. In a reply they used to become the manufacturer ("+CREG: 1") or a neighbour ("RING").
+void TestReplyText::UnsolicitedCodesLeftOut() {
+  QFETCH(QByteArray, Line);
+  QFETCH(bool, Unsolicited);
+  QCOMPARE(IsUnsolicitedResultCode(Line), Unsolicited);
+  const TLines Reply{"SIEMENS", "OK"};
+  const TLines Kept{Line, "SIEMENS", "OK"};
+  const TLines& Expected = Unsolicited ? Reply : Kept;
+  QCOMPARE(SplitReplyLines("\r\n" + Line + "\r\n\r\nSIEMENS\r\n\r\nOK\r\n"), Expected);
+  // Inside the reply and after it as well.
+  const TLines Inside = Unsolicited ? Reply : TLines{"SIEMENS", Line, "OK"};
+  QCOMPARE(SplitReplyLines("\r\nSIEMENS\r\n" + Line + "\r\n\r\nOK\r\n"), Inside);
+  const TLines After = Unsolicited ? Reply : TLines{"SIEMENS", "OK", Line};
+  QCOMPARE(SplitReplyLines("\r\nSIEMENS\r\n\r\nOK\r\n\r\n" + Line + "\r\n"), After);
 }
 
 void TestReplyText::CutAndTrim() {

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -96,17 +97,35 @@ inline void CheckDetail(const QByteArray& Line, qsizetype First, qsizetype Last,
 
 inline void CheckServing(const QList<QByteArray>& Lines, const std::array<TCellInfo, 7>& Prev) {
   const auto View = ParseServingCellReport(Lines, Prev[0]);
-  FUZZ_CHECK(View.has_value() == (Lines.size() > 3 && Lines.at(1).contains("chann")));
+  // A data line that is itself a column header means the report is shifted: refused.
+  FUZZ_CHECK(View.has_value() ==
+             (Lines.size() > 3 && Lines.at(1).contains("chann") && !Lines.at(2).contains("chann")));
   if (!View) return;
   const QByteArray& Line = Lines.at(2);
   const TCellInfo& Cell = View->Cell;
+  // The second layout names one PLMN column and no MCC; from LAC on it sits two to the left.
+  const bool Joined = Lines.at(1).contains("PLMN") && !Lines.at(1).contains("MCC");
+  const qsizetype Shift = Joined ? 2 : 0;
   CheckGrid(Line, {View->Channel, View->Band, View->Level, View->Bar}, Cell, Prev[0]);
-  CheckDetail(Line, 45, 49, View->RxLev, Cell.RxLev, Prev[0].RxLev);
-  CheckDetail(Line, 50, 53, View->C1, Cell.C1, Prev[0].C1);
-  CheckDetail(Line, 40, 43, View->Pwr, Cell.Pwr, Prev[0].Pwr);
+  CheckDetail(Line, 45 - Shift, 49 - Shift, View->RxLev, Cell.RxLev, Prev[0].RxLev);
+  CheckDetail(Line, 50 - Shift, 53 - Shift, View->C1, Cell.C1, Prev[0].C1);
+  CheckDetail(Line, 40 - Shift, 43 - Shift, View->Pwr, Cell.Pwr, Prev[0].Pwr);
 
-  const auto Mcc = ref::ParseInt(ref::Trim(ref::Columns(Line, 14, 17)));
-  const auto Mnc = ref::ParseInt(ref::Trim(ref::Columns(Line, 18, 21)));
+  std::optional<std::int32_t> Mcc, Mnc;
+  if (Joined) {
+    // Three country digits and the rest of the network code, all digits, five or six.
+    const QByteArray Plmn = ref::Trim(ref::Columns(Line, 14, 19));
+    const bool Digits = Plmn.size() >= 5 && std::all_of(Plmn.begin(), Plmn.end(), [](char C) {
+                          return C >= '0' && C <= '9';
+                        });
+    if (Digits) {
+      Mcc = ref::ParseInt(Plmn.first(3));
+      Mnc = ref::ParseInt(Plmn.sliced(3));
+    }
+  } else {
+    Mcc = ref::ParseInt(ref::Trim(ref::Columns(Line, 14, 17)));
+    Mnc = ref::ParseInt(ref::Trim(ref::Columns(Line, 18, 21)));
+  }
   FUZZ_CHECK(Cell.Mcc == (Mcc ? static_cast<std::uint16_t>(*Mcc) : Prev[0].Mcc));
   FUZZ_CHECK(Cell.Mnc == (Mcc && Mnc ? static_cast<std::uint16_t>(*Mnc) : Prev[0].Mnc));
   if (Mcc && Mnc) {
@@ -124,7 +143,7 @@ inline void CheckServing(const QList<QByteArray>& Lines, const std::array<TCellI
     FUZZ_CHECK(View->Plmn == QStringLiteral("-"));
   }
 
-  const auto Lac = ref::ParseHex(ref::Trim(ref::Columns(Line, 22, 26)));
+  const auto Lac = ref::ParseHex(ref::Trim(ref::Columns(Line, 22 - Shift, 26 - Shift)));
   FUZZ_CHECK(Cell.Lac == (Lac ? static_cast<std::uint16_t>(*Lac) : Prev[0].Lac));
   FUZZ_CHECK(View->Lac == (Lac ? QString::number(Cell.Lac) : QStringLiteral("-")));
 
@@ -134,19 +153,33 @@ inline void CheckServing(const QList<QByteArray>& Lines, const std::array<TCellI
 
 inline void CheckNeighbours(const QList<QByteArray>& Lines, const std::array<TCellInfo, 7>& Prev) {
   const auto Columns = ParseNeighbourCellReport(Lines, Prev);
-  FUZZ_CHECK(Columns.has_value() == (Lines.size() > 3 && Lines.at(0).contains("chann")));
+  // Only a line that starts with the header is a neighbour report; a header and a final line
+  // with no neighbour between them is one too.
+  FUZZ_CHECK(Columns.has_value() == (Lines.size() >= 2 && Lines.at(0).startsWith("chann")));
   if (!Columns) return;
-  const qsizetype Count = static_cast<qsizetype>(Columns->size());
-  // At most six neighbours, never the last line, and an early stop only at a line with "OK".
-  FUZZ_CHECK(Count <= 6 && Count <= Lines.size() - 2);
-  if (Count < 6 && Count < Lines.size() - 2) FUZZ_CHECK(Lines.at(Count + 1).contains("OK"));
-  for (qsizetype K = 0; K < Count; ++K) {
-    const QByteArray& Line = Lines.at(K + 1);
-    FUZZ_CHECK(!Line.contains("OK"));
+  FUZZ_CHECK(Columns->size() == 6);
+  // Neighbours are read up to six, never from the last line, and stop at a line with "OK".
+  qsizetype Count = 0;
+  while (Count < 6 && Count + 1 < Lines.size() - 1 && !Lines.at(Count + 1).contains("OK")) ++Count;
+  for (qsizetype K = 0; K < 6; ++K) {
     const TNeighbourColumnView& Column = (*Columns)[static_cast<std::size_t>(K)];
-    const TCellInfo& Was = Prev[static_cast<std::size_t>(K + 1)];
-    CheckGrid(Line, {Column.Channel, Column.Band, Column.Level, Column.Bar}, Column.Cell, Was);
     const TCellInfo& Cell = Column.Cell;
+    if (K >= Count) {
+      // Emptied: nothing shown, nothing red, an empty bar, an empty record.
+      for (const TCellText* Text : {&Column.Channel, &Column.Band, &Column.Level})
+        FUZZ_CHECK(Text->Text.isEmpty() && Text->Valid);
+      FUZZ_CHECK(Column.Bar.Position < -113);
+      CheckColor(Column.Bar.Color, Column.Bar.Position);
+      const TCellInfo Empty{};
+      FUZZ_CHECK(Cell.Band == Empty.Band && Cell.Channel == Empty.Channel &&
+                 Cell.Level == Empty.Level && Cell.RxLev == Empty.RxLev && Cell.C1 == Empty.C1 &&
+                 Cell.Pwr == Empty.Pwr && Cell.Mcc == Empty.Mcc && Cell.Mnc == Empty.Mnc &&
+                 Cell.Lac == Empty.Lac && Cell.Bsic == Empty.Bsic && Cell.CellId == Empty.CellId);
+      continue;
+    }
+    const QByteArray& Line = Lines.at(K + 1);
+    const TCellInfo& Was = Prev[static_cast<std::size_t>(K + 1)];
+    CheckGrid(Line, {Column.Channel, Column.Band, Column.Level, Column.Bar}, Cell, Was);
     FUZZ_CHECK(Cell.RxLev == Was.RxLev && Cell.C1 == Was.C1 && Cell.Pwr == Was.Pwr);
     FUZZ_CHECK(Cell.Mcc == Was.Mcc && Cell.Mnc == Was.Mnc && Cell.Lac == Was.Lac);
     FUZZ_CHECK(Cell.Bsic == Was.Bsic && Cell.CellId == Was.CellId);
@@ -168,6 +201,21 @@ inline void CheckIdentityReport(const QList<QByteArray>& Lines,
   for (std::size_t I = 0; I < 7; ++I) {
     const TIdentityColumnView& Column = (*Report.Columns)[I];
     const auto Base = static_cast<qsizetype>(I) * 9;
+    const TCellInfo& Cell = Column.Cell;
+    const TCellInfo& Was = Prev[I];
+    FUZZ_CHECK(Cell.Band == Was.Band && Cell.Channel == Was.Channel && Cell.Level == Was.Level);
+    FUZZ_CHECK(Cell.RxLev == Was.RxLev && Cell.C1 == Was.C1 && Cell.Pwr == Was.Pwr);
+    FUZZ_CHECK(Cell.Mcc == Was.Mcc && Cell.Mnc == Was.Mnc && Cell.Lac == Was.Lac);
+
+    // A slot the modem marks empty (country 0 and channel 0) shows nothing.
+    const auto SlotMcc = ref::ParseInt(Report.Fields.at(Base));
+    const auto SlotChannel = ref::ParseInt(Report.Fields.at(Base + 5));
+    if (SlotMcc == 0 && SlotChannel == 0) {
+      FUZZ_CHECK(Column.Bsic.Text.isEmpty() && Column.Bsic.Valid);
+      FUZZ_CHECK(Column.CellId.Text.isEmpty() && Column.CellId.Valid);
+      FUZZ_CHECK(Cell.Bsic == 0 && Cell.CellId == 0);
+      continue;
+    }
     const QByteArray& BsicField = Report.Fields.at(Base + 4);
     FUZZ_CHECK(Column.Bsic.Text == QString::fromLatin1(BsicField));
     const auto Bsic = ref::ParseInt(BsicField);
@@ -178,12 +226,6 @@ inline void CheckIdentityReport(const QList<QByteArray>& Lines,
     FUZZ_CHECK(Column.CellId.Valid == CellId.has_value());
     FUZZ_CHECK(Column.Cell.CellId == (CellId ? static_cast<std::uint16_t>(*CellId) : 0));
     FUZZ_CHECK(Column.CellId.Text == (CellId ? QString::number(*CellId) : QStringLiteral("-")));
-
-    const TCellInfo& Cell = Column.Cell;
-    const TCellInfo& Was = Prev[I];
-    FUZZ_CHECK(Cell.Band == Was.Band && Cell.Channel == Was.Channel && Cell.Level == Was.Level);
-    FUZZ_CHECK(Cell.RxLev == Was.RxLev && Cell.C1 == Was.C1 && Cell.Pwr == Was.Pwr);
-    FUZZ_CHECK(Cell.Mcc == Was.Mcc && Cell.Mnc == Was.Mnc && Cell.Lac == Was.Lac);
   }
 }
 

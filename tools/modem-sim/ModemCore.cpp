@@ -44,6 +44,11 @@ std::string helpText() {
          "  --seed N          repeatable drift of the cell levels\n"
          "  --baud N          pace the output at N baud, 10 bit times per byte (default 0: "
          "unpaced)\n"
+         "  --layout a|b      serving cell report with MCC and MNC columns (a, default) or one\n"
+         "                    PLMN column (b)\n"
+         "Conditions:\n"
+         "  --state S         camping (default), limited, reselection, dedicated or searching\n"
+         "  --neighbours N    always N neighbours, 0 to 6 (default: they come and go)\n"
          "Faults:\n"
          "  --unanswered CMD  never answer CMD, e.g. AT^MONP (repeatable)\n"
          "  --error CMD       answer CMD with ERROR (repeatable)\n"
@@ -54,11 +59,15 @@ std::string helpText() {
          "  --garbage         mix random bytes and NULs into the replies\n"
          "  --flood           send a continuous stream of garbage while idle\n"
          "  --hangup-after N  after N commands close the port, remove the link and exit 0\n"
+         "  --urc WHEN        send unsolicited result codes (RING, +CREG: ...): before each\n"
+         "                    reply, in the gap after it (20 ms later) or late (600 ms after\n"
+         "                    the command, past a waiting program's time-out); repeatable\n"
          "Control:\n"
          "  --control         read control lines from standard input, answer each on standard\n"
          "                    output once the output queued before it is written; end of input\n"
-         "                    ends the simulator. \"faults [fault options]\" replaces the active\n"
-         "                    faults (none: all off); a hang-up counts from that line on\n"
+         "                    ends the simulator. \"faults [fault and condition options]\"\n"
+         "                    replaces the active faults and conditions (none: all off, a\n"
+         "                    healthy modem camping); a hang-up counts from that line on\n"
          "  --help            this text\n";
 }
 
@@ -100,6 +109,30 @@ std::string parseArgs(const std::vector<std::string>& args, Options& out, bool f
     } else if (a == "--unanswered" || a == "--error") {
       if (!value(v) || v.empty()) return a + " needs a command";
       (a == "--error" ? out.error : out.unanswered).insert(upper(v));
+    } else if (a == "--urc") {
+      static const std::pair<const char*, UrcTiming> timings[] = {
+          {"before", UrcBefore}, {"gap", UrcGap}, {"late", UrcLate}};
+      if (!value(v)) return "--urc needs before, gap or late";
+      const auto* t = std::find_if(std::begin(timings), std::end(timings),
+                                   [&](const auto& p) { return v == p.first; });
+      if (t == std::end(timings)) return "--urc needs before, gap or late";
+      out.urc |= t->second;
+    } else if (a == "--state") {
+      static const std::pair<const char*, RadioState> states[] = {
+          {"camping", RadioState::Camping},
+          {"limited", RadioState::LimitedService},
+          {"reselection", RadioState::Reselection},
+          {"dedicated", RadioState::Dedicated},
+          {"searching", RadioState::Searching}};
+      if (!value(v)) return "--state needs camping, limited, reselection, dedicated or searching";
+      const auto* st = std::find_if(std::begin(states), std::end(states),
+                                    [&](const auto& p) { return v == p.first; });
+      if (st == std::end(states))
+        return "--state needs camping, limited, reselection, dedicated or searching";
+      out.state = st->second;
+    } else if (a == "--neighbours") {
+      if (!number(0, 6, n)) return "--neighbours needs a number from 0 to 6";
+      out.neighbours = int(n);
     } else if (faultsOnly) {
       return "not a fault option: " + a;
     } else if (a == "--help" || a == "-h") {
@@ -117,6 +150,9 @@ std::string parseArgs(const std::vector<std::string>& args, Options& out, bool f
     } else if (a == "--baud") {
       if (!number(0, 100000000, n)) return "--baud needs a non-negative number";
       out.baud = int(n);
+    } else if (a == "--layout") {
+      if (!value(v) || (v != "a" && v != "b")) return "--layout needs a or b";
+      out.layout = v == "a" ? Layout::A : Layout::B;
     } else {
       return "unknown option " + a;
     }
@@ -134,6 +170,9 @@ void clearFaults(Options& o) {
   o.garbage = false;
   o.flood = false;
   o.hangupAfter = 0;
+  o.urc = 0;
+  o.state = RadioState::Camping;
+  o.neighbours = -1;
 }
 
 }  // namespace
@@ -177,6 +216,8 @@ CellModel::CellModel(std::uint32_t seed) : m_rng(seed) {
   m_serving.cellId = id(m_rng);
   m_serving.ncc = digit(m_rng);
   m_serving.bcc = digit(m_rng);
+  // A call's traffic channel lies near the cell's own.
+  m_serving.dedicated.channel = m_serving.channel + (m_serving.channel + 2 <= 1023 ? 2 : -2);
   for (auto& n : m_neighbours) {
     n.lac = m_serving.lac;
     renewNeighbour(n);
@@ -209,6 +250,7 @@ void CellModel::refreshDerived() {
   auto rs = [](int dbm) { return (dbm - MinDbm) / 2 + 5; };
   m_serving.rs = rs(m_serving.dbm);
   m_serving.c1 = m_serving.dbm - m_serving.rxLev;
+  m_serving.dedicated.dbm = m_serving.dbm;
   for (auto& n : m_neighbours) {
     n.rs = rs(n.dbm);
     n.c1 = n.dbm - m_serving.rxLev;
@@ -228,67 +270,162 @@ void CellModel::step() {
       renewNeighbour(n);
     }
   }
+  applyNeighbourCount();
   refreshDerived();
+}
+
+void CellModel::setNeighbourCount(int count) {
+  m_neighbourCount = std::clamp(count, -1, 6);
+  applyNeighbourCount();
+  refreshDerived();
+}
+
+void CellModel::applyNeighbourCount() {
+  if (m_neighbourCount < 0) return;
+  for (std::size_t i = 0; i < m_neighbours.size(); ++i) {
+    NeighbourCell& n = m_neighbours[i];
+    if (int(i) >= m_neighbourCount)
+      n.present = false;
+    else if (!n.present)
+      renewNeighbour(n);
+  }
 }
 
 std::vector<NeighbourCell> CellModel::presentNeighbours() const {
   std::vector<NeighbourCell> out;
+  if (!hasServing()) return out;
   for (const auto& n : m_neighbours)
     if (n.present) out.push_back(n);
   return out;
 }
 
-std::string formatMoniDataLine(const ServingCell& c) {
-  // Fixed columns: 1-4 chann, 5-8 rs, 9-13 dBm, 14-17 MCC, 18-21 MNC, 22-26 LAC,
-  // 27-32 cell, 33-36 NCC, 37-39 BCC, 40-43 PWR, 45-49 RxLev, 50-53 C1.
-  return fmt("%4d%4d%5d%4d  %02d %04X  %04X%4d%3d%4d %5d%4d I No connection", c.channel, c.rs,
-             c.dbm, c.mcc, c.mnc, c.lac & 0xFFFF, c.cellId & 0xFFFF, c.ncc, c.bcc, c.pwr, c.rxLev,
-             c.c1);
+// ---- The AT^MONI / AT^MONP / AT^SMONC family ------------------------------------------
+// Headers and columns as the modems' manuals print them (columns counted from 1):
+// layout A: 1-4 chann, 5-8 rs, 9-13 dBm, 14-17 MCC, 18-21 MNC, 22-26 LAC, 27-31 cell,
+// 32-35 NCC, 36-39 BCC, 40-43 PWR, 44-49 RXLev, 50-53 C1, then " I" and the dedicated part.
+// Layout B: one PLMN column 14-19, every column after it two places to the left.
+
+std::string formatMoniTitle(Layout layout) {
+  return layout == Layout::A
+             ? "Serving Cell                                          I Dedicated channel"
+             : "Serving Cell                                        I Dedicated channel";
 }
 
-std::string formatMonpLine(const NeighbourCell& n) {
-  return fmt("%4d%4d%5d   %3d  %02d  %d%d%3d%3d", n.channel, n.rs, n.dbm, n.mcc, n.mnc, n.ncc,
-             n.bcc, n.c1, n.c2);
+std::string formatMoniColumnHeader(Layout layout) {
+  return layout == Layout::A ? "chann rs  dBm MCC MNC  LAC cell NCC BCC PWR RXLev  C1 I chann "
+                               "TS timAdv PWR  dBm Q ChMod"
+                             : "chann rs  dBm  PLMN  LAC cell NCC BCC PWR RXLev  C1 I chann TS "
+                               "timAdv PWR  dBm Q ChMod";
 }
 
-std::string moniReply(const CellModel& m) {
-  return line("Serving Cell                                    I Dedicated channel") +
-         line(
-             "chann rs  dBm  MCC MNC  LAC cell    NCC BCC PWR RxLev  C1 I chann TS timAdv PWR dBm "
-             "Q ChMod") +
-         line(formatMoniDataLine(m.serving())) + Ok;
+namespace {
+
+// What follows the " I" separator: the call's traffic channel, or the idle state in words.
+std::string moniTail(const ServingCell& c, RadioState state) {
+  switch (state) {
+    case RadioState::Dedicated: {
+      const DedicatedChannel& d = c.dedicated;
+      return fmt("%5d%4d%7d%4d%5d %d %s", d.channel, d.timeslot, d.timingAdvance, d.pwr, d.dbm,
+                 d.quality, d.mode.c_str());
+    }
+    case RadioState::LimitedService:
+      return "    Limited Service";
+    case RadioState::Reselection:
+      return "    Cell Reselection";
+    case RadioState::Camping:
+    case RadioState::Searching:
+      break;
+  }
+  return "    No connection";
+}
+
+}  // namespace
+
+std::string formatMoniDataLine(const ServingCell& c, Layout layout, RadioState state) {
+  if (state == RadioState::Searching) return "Searching";
+  // Layout A: MCC and MNC each right-aligned in four places. Layout B: the five PLMN digits
+  // (six with a three-digit MNC) right-aligned in six.
+  const std::string plmn = layout == Layout::A ? fmt(" %03d%4s", c.mcc, fmt("%02d", c.mnc).c_str())
+                           : c.mnc >= 100      ? fmt("%03d%03d", c.mcc, c.mnc)
+                                               : fmt(" %03d%02d", c.mcc, c.mnc);
+  return fmt("%4d%4d%5d", c.channel, c.rs, c.dbm) + plmn +
+         fmt(" %04X %04X%4d%4d%4d%6d%4d I", c.lac & 0xFFFF, c.cellId & 0xFFFF, c.ncc, c.bcc, c.pwr,
+             c.rxLev, c.c1) +
+         moniTail(c, state);
+}
+
+std::string formatMonpHeader() {
+  return "chann rs  dBm MCC MNC BCC  C1  C2";
+}
+
+std::string formatMonpLine(const NeighbourCell& n, bool dedicated) {
+  const std::string c1c2 = dedicated ? "   -   -" : fmt("%4d%4d", n.c1, n.c2);
+  return fmt("%4d%4d%5d%4d  %02d%4d", n.channel, n.rs, n.dbm, n.mcc, n.mnc, n.bcc) + c1c2;
+}
+
+namespace {
+
+int smoncRxLev(int dbm) {
+  return std::clamp(dbm - CellModel::MinDbm, 0, 63);
+}
+
+}  // namespace
+
+std::string formatSmoncGroup(const ServingCell& c) {
+  return fmt("%03d,%02d,%04X,%04X,%d%d,%d,%d,%d,%d", c.mcc, c.mnc, c.lac & 0xFFFF,
+             c.cellId & 0xFFFF, c.ncc, c.bcc, c.channel, smoncRxLev(c.dbm), c.c1, c.c1);
+}
+
+std::string formatSmoncGroup(const NeighbourCell& n) {
+  return fmt("%03d,%02d,%04X,%04X,%d%d,%d,%d,%d,%d", n.mcc, n.mnc, n.lac & 0xFFFF,
+             n.cellId & 0xFFFF, n.ncc, n.bcc, n.channel, smoncRxLev(n.dbm), n.c1, n.c2);
+}
+
+std::string emptySmoncGroup() {
+  return "000,00,0000,0000,00,0,0,0,0";
+}
+
+std::string moniReply(const CellModel& m, Layout layout) {
+  return line(formatMoniTitle(layout)) + line(formatMoniColumnHeader(layout)) +
+         line(formatMoniDataLine(m.serving(), layout, m.state())) + Ok;
 }
 
 std::string monpReply(const CellModel& m) {
-  std::string out = line("chann rs  dBm   MCC MNC BCC C1 C2");
-  for (const auto& n : m.presentNeighbours()) out += line(formatMonpLine(n));
+  std::string out = line(formatMonpHeader());
+  const bool dedicated = m.state() == RadioState::Dedicated;
+  for (const auto& n : m.presentNeighbours()) out += line(formatMonpLine(n, dedicated));
   return out + Ok;
 }
 
 std::string smoncReply(const CellModel& m) {
-  auto rxLev = [](int dbm) { return std::clamp(dbm - CellModel::MinDbm, 0, 63); };
-  const ServingCell& s = m.serving();
   std::string out =
-      "^SMONC: " + fmt("%03d,%02d,%04X,%04X,%d%d,%d,%d,%d,%d", s.mcc, s.mnc, s.lac & 0xFFFF,
-                       s.cellId & 0xFFFF, s.ncc, s.bcc, s.channel, rxLev(s.dbm), s.c1, s.c1);
+      "^SMONC: " + (m.hasServing() ? formatSmoncGroup(m.serving()) : emptySmoncGroup());
   const auto present = m.presentNeighbours();
-  for (std::size_t i = 0; i < 6; ++i) {
-    if (i < present.size()) {
-      const auto& n = present[i];
-      out += fmt(",%03d,%02d,%04X,%04X,%d%d,%d,%d,%d,%d", n.mcc, n.mnc, n.lac & 0xFFFF,
-                 n.cellId & 0xFFFF, n.ncc, n.bcc, n.channel, rxLev(n.dbm), n.c1, n.c2);
-    } else {
-      out += ",000,00,0000,0000,00,0,0,0,0";
-    }
-  }
+  for (std::size_t i = 0; i < 6; ++i)
+    out += "," + (i < present.size() ? formatSmoncGroup(present[i]) : emptySmoncGroup());
   return line(out) + Ok;
+}
+
+std::string unsolicitedCode(std::size_t index) {
+  static const char* const codes[] = {"RING",
+                                      "+CREG: 1",
+                                      "+CMTI: \"SM\",3",
+                                      "+CGREG: 1,\"1001\",\"0103\"",
+                                      "+CRING: VOICE",
+                                      "+CLIP: \"+493012345678\",145,,,,0",
+                                      "+CUSD: 0,\"Balance 5.00, valid until 31.12.\",15",
+                                      "+CREG: 5"};
+  return codes[index % std::size(codes)];
 }
 
 ModemCore::ModemCore(Options options)
     : m_options(std::move(options)),
       m_model(m_options.seed.value_or(std::random_device{}())),
       m_rng(m_options.seed.value_or(0) ^ 0x5eed5eedu),
-      m_hangupAt(m_options.hangupAfter) {}
+      m_hangupAt(m_options.hangupAfter) {
+  m_model.setState(m_options.state);
+  m_model.setNeighbourCount(m_options.neighbours);
+}
 
 void ModemCore::setFaults(const Options& faults) {
   m_options.unanswered = faults.unanswered;
@@ -300,6 +437,11 @@ void ModemCore::setFaults(const Options& faults) {
   m_options.garbage = faults.garbage;
   m_options.flood = faults.flood;
   m_options.hangupAfter = faults.hangupAfter;
+  m_options.urc = faults.urc;
+  m_options.state = faults.state;
+  m_options.neighbours = faults.neighbours;
+  m_model.setState(faults.state);
+  m_model.setNeighbourCount(faults.neighbours);
   m_hangupAt = faults.hangupAfter > 0 ? m_commands + faults.hangupAfter : 0;
 }
 
@@ -328,9 +470,23 @@ std::string ModemCore::feed(std::string_view bytes) {
   return out;
 }
 
+std::string ModemCore::nextUrcLine() {
+  return line(unsolicitedCode(m_urcs++));
+}
+
+std::vector<ModemCore::Scheduled> ModemCore::takeScheduled() {
+  std::vector<Scheduled> out;
+  out.swap(m_scheduled);
+  return out;
+}
+
 std::string ModemCore::execute(const std::string& raw) {
   ++m_commands;
   const std::string command = upper(raw);
+  // The modem holds its unsolicited codes while a command runs and sends them when the line is
+  // free: after the reply, or, for a command the program gave up on, after its time-out.
+  if (m_options.urc & UrcGap) m_scheduled.push_back({GapUrcDelayMs, nextUrcLine()});
+  if (m_options.urc & UrcLate) m_scheduled.push_back({LateUrcDelayMs, nextUrcLine()});
   if (m_options.unanswered.count(command)) return {};
   if (m_options.error.count(command)) return finish("\r\nERROR\r\n");
   std::string reply;
@@ -351,7 +507,7 @@ std::string ModemCore::execute(const std::string& raw) {
     reply = line("262073987654321") + Ok;
   } else if (command == "AT^MONI") {
     m_model.step();
-    reply = moniReply(m_model);
+    reply = moniReply(m_model, m_options.layout);
   } else if (command == "AT^MONP") {
     reply = monpReply(m_model);
   } else if (command == "AT^SMONC") {
@@ -359,6 +515,8 @@ std::string ModemCore::execute(const std::string& raw) {
   } else {
     reply = "\r\nERROR\r\n";
   }
+  // One that came in while the command ran goes out just before the reply.
+  if (m_options.urc & UrcBefore) reply = nextUrcLine() + reply;
   return finish(std::move(reply));
 }
 

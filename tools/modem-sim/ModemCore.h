@@ -11,6 +11,17 @@
 
 namespace vantrel::sim {
 
+/// The serving cell report's two column layouts, as two firmware generations print them:
+/// separate MCC and MNC columns, or one five-digit PLMN column.
+enum class Layout : std::uint8_t { A, B };
+
+/// What the radio is doing; it shows in the reports' tails and in which cells they list.
+enum class RadioState : std::uint8_t { Camping, LimitedService, Reselection, Dedicated, Searching };
+
+/// When unsolicited result codes come, as bits: in front of each reply, in the gap after it,
+/// or late, after a waiting program's time-out has passed.
+enum UrcTiming : unsigned { UrcBefore = 1u, UrcGap = 2u, UrcLate = 4u };
+
 /// Command-line settings of the simulator; faults are off by default.
 struct Options {
   int port = 1;                       ///< link name comN
@@ -26,19 +37,35 @@ struct Options {
   bool garbage = false;               ///< random bytes and NULs mixed into replies
   bool flood = false;                 ///< garbage streamed while idle
   int hangupAfter = 0;                ///< exit after this many commands; 0 = never
-  bool control = false;               ///< read control lines from standard input
+  unsigned urc = 0;                   ///< UrcTiming bits
+  RadioState state = RadioState::Camping;
+  int neighbours = -1;        ///< a fixed number of neighbours 0-6; -1 = they come and go
+  Layout layout = Layout::A;  ///< fixed by the firmware: start only
+  bool control = false;       ///< read control lines from standard input
   bool help = false;
 };
 
 /// Parses argv[1..]; returns an error text, or an empty string on success.
 std::string parseOptions(const std::vector<std::string>& args, Options& out);
-/// Parses fault options only, the ones a running simulator can switch. Every fault in
-/// `out` is switched off first, so an empty list means "no faults"; the rest is kept.
+/// Parses fault and condition options only, the ones a running simulator can switch. Every
+/// fault in `out` is switched off and every condition set back to its default first, so an
+/// empty list means "a healthy modem camping"; the rest is kept.
 std::string parseFaults(const std::vector<std::string>& args, Options& out);
 /// One line of the control input. "faults [fault options]" replaces the active faults
 /// in `options`. Returns the answer line: "OK" on success, else "ERROR <why>".
 std::string applyControl(std::string_view line, Options& options);
 std::string helpText();
+
+/// The traffic channel of a call (dedicated mode).
+struct DedicatedChannel {
+  int channel = 0;
+  int timeslot = 1;
+  int timingAdvance = 0;
+  int pwr = 5;
+  int dbm = 0;
+  int quality = 0;
+  std::string mode = "S_HR";
+};
 
 struct ServingCell {
   int channel = 0;
@@ -53,6 +80,7 @@ struct ServingCell {
   int pwr = 33;
   int rxLev = -105;  ///< minimum access level the C1 is measured against
   int c1 = 0;
+  DedicatedChannel dedicated;
 };
 
 struct NeighbourCell {
@@ -71,15 +99,22 @@ struct NeighbourCell {
 };
 
 /// The radio environment: a serving cell and six neighbour slots whose levels
-/// random-walk within -110..-50 dBm; neighbours vanish and reappear.
+/// random-walk within -110..-50 dBm; neighbours vanish and reappear, unless their number
+/// is fixed. Nothing here knows how a report prints it.
 class CellModel {
  public:
   explicit CellModel(std::uint32_t seed);
   void step();
   const ServingCell& serving() const { return m_serving; }
   const std::array<NeighbourCell, 6>& neighbours() const { return m_neighbours; }
-  /// The present neighbours, in slot order.
+  /// The present neighbours, in slot order; none while searching.
   std::vector<NeighbourCell> presentNeighbours() const;
+  /// Whether there is a serving cell at all (not while searching).
+  bool hasServing() const { return m_state != RadioState::Searching; }
+  RadioState state() const { return m_state; }
+  void setState(RadioState state) { m_state = state; }
+  /// 0-6 neighbours from now on, in the first slots; -1 lets them come and go again.
+  void setNeighbourCount(int count);
 
   static constexpr int MinDbm = -110;
   static constexpr int MaxDbm = -50;
@@ -89,17 +124,36 @@ class CellModel {
   void refreshDerived();
   void renewNeighbour(NeighbourCell& n);
 
+  void applyNeighbourCount();
+
   std::mt19937 m_rng;
   ServingCell m_serving;
   std::array<NeighbourCell, 6> m_neighbours;
+  RadioState m_state = RadioState::Camping;
+  int m_neighbourCount = -1;
 };
 
-std::string formatMoniDataLine(const ServingCell& c);
-std::string formatMonpLine(const NeighbourCell& n);
+// The AT^MONI / AT^MONP / AT^SMONC report family, printed as the real modems print it.
+/// The two header lines of the serving cell report.
+std::string formatMoniTitle(Layout layout);
+std::string formatMoniColumnHeader(Layout layout);
+/// The data line; "Searching" replaces it when there is no cell.
+std::string formatMoniDataLine(const ServingCell& c, Layout layout = Layout::A,
+                               RadioState state = RadioState::Camping);
+std::string formatMonpHeader();
+/// In dedicated mode the modem does not measure C1 and C2 and prints "-".
+std::string formatMonpLine(const NeighbourCell& n, bool dedicated = false);
+/// One cell's nine identity fields, and the group of an empty slot.
+std::string formatSmoncGroup(const ServingCell& c);
+std::string formatSmoncGroup(const NeighbourCell& n);
+std::string emptySmoncGroup();
 /// The complete reply bodies (without the command echo).
-std::string moniReply(const CellModel& m);
+std::string moniReply(const CellModel& m, Layout layout = Layout::A);
 std::string monpReply(const CellModel& m);
 std::string smoncReply(const CellModel& m);
+
+/// The unsolicited result codes the simulator sends, in turn.
+std::string unsolicitedCode(std::size_t index);
 
 /// The modem's command interpreter: bytes in, bytes out; no I/O of its own.
 class ModemCore {
@@ -110,6 +164,17 @@ class ModemCore {
   std::string feed(std::string_view bytes);
   /// Random bytes for the flood fault.
   std::string noise(std::size_t count);
+
+  /// Output due some time after the feed that produced it (unsolicited codes of the gap and
+  /// late faults); it does not hold up the replies that follow.
+  struct Scheduled {
+    int delayMs = 0;
+    std::string bytes;
+  };
+  /// Takes what the feeds since the last call scheduled, in order.
+  std::vector<Scheduled> takeScheduled();
+  static constexpr int GapUrcDelayMs = 20;
+  static constexpr int LateUrcDelayMs = 600;
 
   /// Switches to the faults of `faults` (its other settings are ignored). A hang-up
   /// counts its commands from now on.
@@ -127,6 +192,7 @@ class ModemCore {
  private:
   std::string execute(const std::string& command);
   std::string finish(std::string reply);
+  std::string nextUrcLine();
 
   Options m_options;
   CellModel m_model;
@@ -135,6 +201,8 @@ class ModemCore {
   bool m_echo = true;
   int m_commands = 0;
   int m_hangupAt = 0;  ///< command count at which to hang up; 0 = never
+  std::size_t m_urcs = 0;
+  std::vector<Scheduled> m_scheduled;
 };
 
 /// Output scheduling: split pieces with gaps and line-rate pacing. Times in microseconds.

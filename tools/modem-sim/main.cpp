@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -157,15 +158,26 @@ int main(int argc, char** argv) {
   bool controlOpen = options.control;
   std::string controlLine;
   std::vector<std::string> answers;
+  // Output due later (unsolicited codes), by due time; it joins the queue when due, so it
+  // never holds up the replies queued meanwhile.
+  std::multimap<std::int64_t, std::string> later;
   for (;;) {
     if (pacer.empty() && core.hangupDue()) break;
     if (options.flood && pacer.empty()) pacer.push(core.noise(32));
-    const std::int64_t delay = pacer.delayUs(nowUs());
+    for (auto due = later.begin(); due != later.end() && due->first <= nowUs();) {
+      pacer.push(due->second);
+      due = later.erase(due);
+    }
+    std::int64_t delay = pacer.delayUs(nowUs());
+    if (!later.empty()) {
+      const std::int64_t untilLater = std::max<std::int64_t>(1, later.begin()->first - nowUs());
+      delay = delay < 0 ? untilLater : std::min(delay, untilLater);
+    }
     pollfd fds[3] = {{master, POLLIN, 0},
                      {g_signalPipe[0], POLLIN, 0},
                      {controlOpen ? STDIN_FILENO : -1, POLLIN, 0}};
     int timeoutMs = -1;
-    if (delay == 0)
+    if (delay == 0 && !pacer.empty())
       fds[0].events |= POLLOUT;
     else if (delay > 0)
       timeoutMs = int((delay + 999) / 1000);
@@ -191,9 +203,12 @@ int main(int argc, char** argv) {
     }
     if (fds[0].revents & POLLIN) {
       const ssize_t n = read(master, buf, sizeof buf);
-      if (n > 0 && !core.hangupDue())
+      if (n > 0 && !core.hangupDue()) {
+        const std::int64_t fedAt = nowUs();
         pacer.push(core.feed(std::string_view(buf, std::size_t(n))));
-      else if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
+        for (auto& item : core.takeScheduled())
+          later.emplace(fedAt + std::int64_t(item.delayMs) * 1000, std::move(item.bytes));
+      } else if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
         std::perror("vantrel-modem-sim: read");
         rc = 1;
         break;

@@ -1,0 +1,276 @@
+#include <QtTest>
+
+#include "FamilyReplies.h"
+#include "app/ReplyText.h"
+#include "app/reports/FamilyReports.h"
+
+using vantrel::sim::FamilyCell;
+using vantrel::sim::FamilyCells;
+using vantrel::sim::SlotKind;
+
+Q_DECLARE_METATYPE(FamilyCells)
+
+namespace {
+
+// The simulator's formats, with the family the program reads them as.
+enum class Format { ceng, cengNoBlank, moni, cced };
+
+std::string Reply(Format Which, const FamilyCells& Cells) {
+  switch (Which) {
+    case Format::ceng:
+      return vantrel::sim::cengReply(Cells);
+    case Format::cengNoBlank:
+      return vantrel::sim::cengReply(Cells, {.blankAfterColon = false});
+    case Format::moni:
+      return vantrel::sim::moniTableReply(Cells);
+    case Format::cced:
+      return vantrel::sim::ccedReply(Cells);
+  }
+  return {};
+}
+
+TReportFamily FamilyOf(Format Which) {
+  switch (Which) {
+    case Format::ceng:
+    case Format::cengNoBlank:
+      return TReportFamily::rfCeng;
+    case Format::moni:
+      return TReportFamily::rfMoni;
+    case Format::cced:
+      break;
+  }
+  return TReportFamily::rfCced;
+}
+
+FamilyCell Cell(int Arfcn, int Dbm, int CellId, int Bsic, SlotKind Kind = SlotKind::cell) {
+  FamilyCell C;
+  C.kind = Kind;
+  C.arfcn = Arfcn;
+  C.dbm = Dbm;
+  C.mcc = 460;
+  C.mnc = 0;
+  C.lac = 0x1816;
+  C.cellId = CellId;
+  C.bsic = Bsic;
+  C.c1 = Dbm + 110;
+  C.c2 = Dbm + 112;
+  return C;
+}
+
+QString BsicText(Format Which, int Bsic) {
+  if (Which == Format::moni) return QStringLiteral("%1%2").arg(Bsic >> 3).arg(Bsic & 7);
+  if (Which == Format::cced) return QString::number(Bsic);
+  return QStringLiteral("%1").arg(Bsic, 2, 10, QChar('0'));
+}
+
+QString Plmn(const FamilyCell& C) {
+  const int Scale = C.mncDigits == 3 ? 1000 : 100;
+  return QString::number(C.mcc * Scale + C.mnc);
+}
+
+// What the reader must show for a cell the simulator was given.
+struct TExpected {
+  QString Channel, Level, Bsic, CellId;
+};
+
+TExpected Expected(Format Which, const FamilyCell& C) {
+  TExpected E{QString::number(C.arfcn), QString::number(C.dbm), {}, {}};
+  if (C.kind == SlotKind::cell) {
+    E.Bsic = BsicText(Which, C.bsic);
+    E.CellId = QString::number(C.cellId);
+  }
+  return E;
+}
+
+QList<QByteArray> WithoutEcho(QList<QByteArray> Lines) {
+  Lines.removeIf([](const QByteArray& Line) { return Line.toUpper().startsWith("AT"); });
+  return Lines;
+}
+
+QList<QByteArray> DataFile(const QString& Name) {
+  QFile File(QStringLiteral(VANTREL_TEST_DATA "/") + Name);
+  if (!File.open(QIODevice::ReadOnly)) return {};
+  return SplitReplyLines(File.readAll());
+}
+
+}  // namespace
+
+class TestFamilyReplies : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void ReadBack_data();
+  void ReadBack();
+  void ReproducesRealReplies_data();
+  void ReproducesRealReplies();
+  void FamilyNamesAndMakers();
+};
+
+void TestFamilyReplies::ReadBack_data() {
+  QTest::addColumn<int>("Which");
+  QTest::addColumn<FamilyCells>("Cells");
+
+  FamilyCells Full;
+  Full.serving = Cell(81, -58, 0xf9a1, 25);
+  Full.serving.rla = 8;
+  Full.serving.txp = 5;
+  Full.neighbours = {Cell(14, -73, 0xf2a1, 13),  Cell(12, -86, 0xf411, 40),
+                     Cell(565, -90, 0x1a1, 45),  Cell(584, -94, 0xf1a3, 20),
+                     Cell(975, -96, 0xf412, 11), Cell(28, -110, 0x6253, 12)};
+
+  FamilyCells Americas;
+  Americas.serving = Cell(666, -92, 0x4e72, 8);
+  Americas.serving.mcc = 310;
+  Americas.serving.mnc = 260;
+  Americas.serving.mncDigits = 3;
+  Americas.serving.lac = 0x113;
+  Americas.neighbours = {Cell(1688, -97, 0xa53f, 21)};
+
+  FamilyCells LeadingZeroMnc = Americas;
+  LeadingZeroMnc.serving.mnc = 10;
+
+  FamilyCells Slots = Full;
+  Slots.neighbours = {Cell(14, -73, 0xf2a1, 13), Cell(233, -87, 0, 0, SlotKind::unknown),
+                      Cell(727, -107, 0, 0, SlotKind::unread)};
+
+  FamilyCells Alone = Full;
+  Alone.neighbours.clear();
+
+  FamilyCells Seven = Full;
+  Seven.neighbours.push_back(Cell(29, -100, 0x1234, 1));
+
+  const struct {
+    const char* Name;
+    FamilyCells Cells;
+  } Sets[] = {{"six neighbours", Full},    {"1900 band, three-digit MNC", Americas},
+              {"MNC 010", LeadingZeroMnc}, {"unknown and unread slots", Slots},
+              {"no neighbours", Alone},    {"seven neighbours", Seven}};
+  const struct {
+    const char* Name;
+    Format Which;
+  } Formats[] = {{"CENG", Format::ceng},
+                 {"CENG no blank", Format::cengNoBlank},
+                 {"#MONI", Format::moni},
+                 {"CCED", Format::cced}};
+  for (const auto& Set : Sets)
+    for (const auto& F : Formats)
+      QTest::addRow("%s, %s", F.Name, Set.Name) << int(F.Which) << Set.Cells;
+}
+
+void TestFamilyReplies::ReadBack() {
+  QFETCH(int, Which);
+  QFETCH(FamilyCells, Cells);
+  const Format Shape = static_cast<Format>(Which);
+
+  const std::string Bytes = Reply(Shape, Cells);
+  const TFamilyView View =
+      ReadFamilyReport(FamilyOf(Shape), SplitReplyLines(QByteArray::fromStdString(Bytes)), {});
+  QVERIFY2(View.HasReport(), Bytes.c_str());
+  // Modems list six neighbours at most: the seventh given (cell id 1234) is never printed.
+  QVERIFY2(Bytes.find("1234") == std::string::npos, Bytes.c_str());
+  if (Shape == Format::cengNoBlank)
+    QVERIFY2(
+        Bytes.find("+CENG: ") == std::string::npos && Bytes.find("+CENG:0,\"") != std::string::npos,
+        Bytes.c_str());
+
+  const FamilyCell& S = Cells.serving;
+  const TExpected Own = Expected(Shape, S);
+  QCOMPARE(View.Serving->Channel.Text, Own.Channel);
+  QCOMPARE(View.Serving->Level.Text, Own.Level);
+  QCOMPARE(View.Serving->Cell.Level, std::int16_t(S.dbm));
+  QCOMPARE(View.Serving->Lac, QString::number(S.lac));
+  QCOMPARE(View.Serving->Plmn, Shape == Format::moni ? QStringLiteral("-") : Plmn(S));
+  const bool Ceng = FamilyOf(Shape) == TReportFamily::rfCeng;
+  QCOMPARE(View.Serving->RxLev, Ceng ? QString::number(S.rla) : QStringLiteral("-"));
+  QCOMPARE(View.Serving->Pwr, Ceng ? QString::number(S.txp) : QStringLiteral("-"));
+  QCOMPARE(View.Serving->C1, Shape == Format::moni ? QString::number(S.c1) : QStringLiteral("-"));
+  QCOMPARE((*View.Identities)[0].Bsic.Text, Own.Bsic);
+  QCOMPARE((*View.Identities)[0].CellId.Text, Own.CellId);
+
+  QCOMPARE(View.Neighbours->size(), std::size_t(6));
+  for (std::size_t K = 0; K < 6; ++K) {
+    const TNeighbourColumnView& Column = (*View.Neighbours)[K];
+    const TIdentityColumnView& Identity = (*View.Identities)[K + 1];
+    const TExpected E =
+        K < Cells.neighbours.size() ? Expected(Shape, Cells.neighbours[K]) : TExpected{};
+    QCOMPARE(Column.Channel.Text, E.Channel);
+    QCOMPARE(Column.Level.Text, E.Level);
+    QCOMPARE(Identity.Bsic.Text, E.Bsic);
+    QCOMPARE(Identity.CellId.Text, E.CellId);
+  }
+}
+
+void TestFamilyReplies::ReproducesRealReplies_data() {
+  QTest::addColumn<int>("Which");
+  QTest::addColumn<FamilyCells>("Cells");
+  QTest::addColumn<QString>("File");
+
+  FamilyCells Manual;
+  Manual.serving = Cell(81, 55 - 113, 0xf9a1, 31);
+  Manual.serving.ta = 255;
+  const int ManualCells[][4] = {{14, 40, 0xf2a1, 15},  {12, 27, 0xf411, 48}, {565, 23, 0xf1a1, 55},
+                                {584, 19, 0xf1a3, 24}, {27, 17, 0xf412, 13}, {28, 15, 0x6253, 14}};
+  for (const auto& C : ManualCells) Manual.neighbours.push_back(Cell(C[0], C[1] - 113, C[2], C[3]));
+  Manual.neighbours.back().lac = 0x1823;
+  QTest::newRow("CENG mode 1") << int(Format::ceng) << Manual << "simcom/ceng-mode1-manual.txt";
+
+  // Telit's BSIC digits 70, 75, 72 are colour codes 7/0, 7/5, 7/2.
+  FamilyCells Table;
+  Table.serving = Cell(736, -83, 0x1D23, 070);
+  Table.serving.lac = 0x55FA;
+  Table.serving.c1 = 19;
+  Table.serving.c2 = 33;
+  Table.serving.ta = 1;
+  const int TableCells[][6] = {{983, -78, 0x1297, 075, 26, 20}, {976, -82, 0x1289, 072, 22, 16},
+                               {749, -92, 0x1D15, 070, 10, 18}, {751, -92, 0x1D0D, 072, 10, 18},
+                               {978, -95, 0x1296, 075, 9, 3},   {756, -99, 0x1D77, 070, 3, 11}};
+  for (const auto& C : TableCells) {
+    FamilyCell N = Cell(C[0], C[1], C[2], C[3]);
+    N.lac = 0x55FA;
+    N.c1 = C[4];
+    N.c2 = C[5];
+    Table.neighbours.push_back(N);
+  }
+  QTest::newRow("#MONI table") << int(Format::moni) << Table << "telit/moni-table.txt";
+
+  FamilyCells Capture;
+  Capture.serving = Cell(50, 47 - 110, 0xF271, 11);
+  Capture.serving.mcc = 286;
+  Capture.serving.mnc = 1;
+  Capture.serving.lac = 0x6B2A;
+  QTest::newRow("CCED") << int(Format::cced) << Capture << "wavecom/cced-capture.txt";
+}
+
+void TestFamilyReplies::ReproducesRealReplies() {
+  QFETCH(int, Which);
+  QFETCH(FamilyCells, Cells);
+  QFETCH(QString, File);
+  const QList<QByteArray> Real = WithoutEcho(DataFile(File));
+  QVERIFY2(!Real.isEmpty(), qPrintable(File));
+  const std::string Bytes = Reply(static_cast<Format>(Which), Cells);
+  QCOMPARE(SplitReplyLines(QByteArray::fromStdString(Bytes)), Real);
+  // Replies are framed like every other answer: they end with "\r\nOK\r\n".
+  QVERIFY(QByteArray::fromStdString(Bytes).endsWith("\r\nOK\r\n"));
+}
+
+void TestFamilyReplies::FamilyNamesAndMakers() {
+  using vantrel::sim::Family;
+  const struct {
+    const char* Name;
+    Family Which;
+    TReportFamily Reads;
+  } Rows[] = {{"ceng", Family::ceng, TReportFamily::rfCeng},
+              {"moni", Family::moni, TReportFamily::rfMoni},
+              {"cced", Family::cced, TReportFamily::rfCced}};
+  for (const auto& Row : Rows) {
+    QVERIFY(vantrel::sim::familyFromName(Row.Name) == Row.Which);
+    // The program must recognise the maker text the simulator gives.
+    const std::string Maker = vantrel::sim::familyManufacturer(Row.Which);
+    QCOMPARE(ChooseReportFamily(QByteArray::fromStdString(Maker)), Row.Reads);
+  }
+  QVERIFY(!vantrel::sim::familyFromName("CENG"));
+  QVERIFY(!vantrel::sim::familyFromName(""));
+}
+
+QTEST_MAIN(TestFamilyReplies)
+#include "tst_familyreplies.moc"
