@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "FamilyReplies.h"
+#include "ModemCore.h"
 #include "app/ReplyText.h"
 #include "app/reports/FamilyReports.h"
 
@@ -9,11 +10,12 @@ using vantrel::sim::FamilyCells;
 using vantrel::sim::SlotKind;
 
 Q_DECLARE_METATYPE(FamilyCells)
+Q_DECLARE_METATYPE(TReportFamily)
 
 namespace {
 
 // The simulator's formats, with the family the program reads them as.
-enum class Format { ceng, cengNoBlank, moni, cced };
+enum class Format { ceng, cengNoBlank, moni, moniSingle, cced };
 
 std::string Reply(Format Which, const FamilyCells& Cells) {
   switch (Which) {
@@ -23,6 +25,8 @@ std::string Reply(Format Which, const FamilyCells& Cells) {
       return vantrel::sim::cengReply(Cells, {.blankAfterColon = false});
     case Format::moni:
       return vantrel::sim::moniTableReply(Cells);
+    case Format::moniSingle:
+      return vantrel::sim::moniSingleReply(Cells.serving, "I TIM");
     case Format::cced:
       return vantrel::sim::ccedReply(Cells);
   }
@@ -35,6 +39,7 @@ TReportFamily FamilyOf(Format Which) {
     case Format::cengNoBlank:
       return TReportFamily::rfCeng;
     case Format::moni:
+    case Format::moniSingle:
       return TReportFamily::rfMoni;
     case Format::cced:
       break;
@@ -104,6 +109,8 @@ class TestFamilyReplies : public QObject {
   void ReproducesRealReplies_data();
   void ReproducesRealReplies();
   void FamilyNamesAndMakers();
+  void SimulatorCycles_data();
+  void SimulatorCycles();
 };
 
 void TestFamilyReplies::ReadBack_data() {
@@ -233,6 +240,13 @@ void TestFamilyReplies::ReproducesRealReplies_data() {
   }
   QTest::newRow("#MONI table") << int(Format::moni) << Table << "telit/moni-table.txt";
 
+  FamilyCells Single;
+  Single.serving = Cell(59, -80, 0x5265, 023);
+  Single.serving.lac = 0xAEAD;
+  Single.serving.rxQual = 7;
+  QTest::newRow("#MONI single cell")
+      << int(Format::moniSingle) << Single << "telit/moni-single.txt";
+
   FamilyCells Capture;
   Capture.serving = Cell(50, 47 - 110, 0xF271, 11);
   Capture.serving.mcc = 286;
@@ -270,6 +284,72 @@ void TestFamilyReplies::FamilyNamesAndMakers() {
   }
   QVERIFY(!vantrel::sim::familyFromName("CENG"));
   QVERIFY(!vantrel::sim::familyFromName(""));
+}
+
+void TestFamilyReplies::SimulatorCycles_data() {
+  QTest::addColumn<QStringList>("Args");
+  QTest::addColumn<QStringList>("Commands");  // of one cycle; the last one's reply is the report
+  QTest::addColumn<TReportFamily>("Family");
+  QTest::newRow("CENG") << QStringList{"--family", "ceng"} << QStringList{"AT+CENG=1,1", "AT+CENG?"}
+                        << TReportFamily::rfCeng;
+  QTest::newRow("CENG no blank") << QStringList{"--family", "ceng", "--ceng-no-blank"}
+                                 << QStringList{"AT+CENG=1,1", "AT+CENG?"} << TReportFamily::rfCeng;
+  QTest::newRow("#MONI") << QStringList{"--family", "moni"} << QStringList{"AT#MONI=7", "AT#MONI"}
+                         << TReportFamily::rfMoni;
+  QTest::newRow("CCED") << QStringList{"--family", "cced"} << QStringList{"AT+CCED=0,3"}
+                        << TReportFamily::rfCced;
+  QTest::newRow("CCED dedicated") << QStringList{"--family", "cced", "--state", "dedicated"}
+                                  << QStringList{"AT+CCED=0,3"} << TReportFamily::rfCced;
+}
+
+void TestFamilyReplies::SimulatorCycles() {
+  // What a running simulator reports cycle after cycle reads back as its drifting cells.
+  QFETCH(QStringList, Args);
+  QFETCH(QStringList, Commands);
+  QFETCH(TReportFamily, Family);
+  std::vector<std::string> A{"--seed", "17"};
+  for (const QString& X : Args) A.push_back(X.toStdString());
+  vantrel::sim::Options O;
+  QCOMPARE(vantrel::sim::parseOptions(A, O), std::string());
+  vantrel::sim::ModemCore Core(O);
+  Core.feed("ATE0\r");
+  std::array<TCellInfo, 7> Previous{};
+  int Identified = 0, Unidentified = 0;
+  for (int Cycle = 0; Cycle < 120; ++Cycle) {
+    std::string Reply;
+    for (const QString& C : Commands) Reply = Core.feed(C.toStdString() + "\r");
+    const TFamilyView View =
+        ReadFamilyReport(Family, SplitReplyLines(QByteArray::fromStdString(Reply)), Previous);
+    QVERIFY2(View.HasReport(), Reply.c_str());
+    const auto& S = Core.model().serving();
+    QCOMPARE(View.Serving->Channel.Text, QString::number(S.channel));
+    QCOMPARE(View.Serving->Cell.Level, std::int16_t(S.dbm));
+    QCOMPARE(View.Serving->Lac, QString::number(S.lac));
+    QCOMPARE((*View.Identities)[0].CellId.Text, QString::number(S.cellId));
+    const auto Present = Core.model().presentNeighbours();
+    for (std::size_t K = 0; K < 6; ++K) {
+      const TNeighbourColumnView& Column = (*View.Neighbours)[K];
+      const QString& CellId = (*View.Identities)[K + 1].CellId.Text;
+      if (K >= Present.size()) {
+        QCOMPARE(Column.Channel.Text, QString());
+        QCOMPARE(CellId, QString());
+        continue;
+      }
+      QCOMPARE(Column.Channel.Text, QString::number(Present[K].channel));
+      QCOMPARE(Column.Level.Text, QString::number(Present[K].dbm));
+      // A neighbour listed without its identity shows an empty cell id, never a made-up one.
+      if (CellId.isEmpty()) {
+        ++Unidentified;
+      } else {
+        QCOMPARE(CellId, QString::number(Present[K].cellId));
+        ++Identified;
+      }
+    }
+    for (std::size_t K = 0; K < 7; ++K)
+      Previous[K] = K == 0 ? View.Serving->Cell : (*View.Neighbours)[K - 1].Cell;
+  }
+  QVERIFY(Identified > Unidentified);
+  QVERIFY(Unidentified > 0);
 }
 
 QTEST_MAIN(TestFamilyReplies)

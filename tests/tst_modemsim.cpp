@@ -139,6 +139,9 @@ class TestModemSim : public QObject {
   void controlLines_data();
   void controlLines();
   void faultsSwitchedWhileRunning();
+  void familyReplies_data();
+  void familyReplies();
+  void familySlotsAndDrift();
 
   void binaryReadyAndLink();
   void binaryRefusesLiveLink();
@@ -147,6 +150,7 @@ class TestModemSim : public QObject {
   void binaryControlInput();
   void binaryTakesOverItsOwnStaleLink();
   void binaryUnsolicitedCodesAndLayout();
+  void binaryFamily();
 };
 
 void TestModemSim::replies_data() {
@@ -716,6 +720,10 @@ void TestModemSim::options_data() {
   QTest::newRow("urc timing") << QStringList{"--urc", "late", "--urc", "gap"} << true;
   QTest::newRow("urc unknown") << QStringList{"--urc", "often"} << false;
   QTest::newRow("urc missing") << QStringList{"--urc"} << false;
+  QTest::newRow("family") << QStringList{"--family", "cced", "--ceng-no-blank"} << true;
+  QTest::newRow("family upper case") << QStringList{"--family", "CENG"} << false;
+  QTest::newRow("family unknown") << QStringList{"--family", "qcom"} << false;
+  QTest::newRow("family missing") << QStringList{"--family"} << false;
 }
 
 void TestModemSim::options() {
@@ -753,6 +761,8 @@ void TestModemSim::controlLines_data() {
       << "urc=5 state=4 neighbours=0 port=4 seed=5";
   QTest::newRow("layout only at start") << "faults --layout b"
                                         << "ERROR not a fault option: --layout" << before;
+  QTest::newRow("family only at start") << "faults --family ceng"
+                                        << "ERROR not a fault option: --family" << before;
   QTest::newRow("start option refused") << "faults --port 2"
                                         << "ERROR not a fault option: --port" << before;
   QTest::newRow("bad value keeps all") << "faults --flood --split 0"
@@ -802,6 +812,162 @@ void TestModemSim::faultsSwitchedWhileRunning() {
   QVERIFY(core.hangupDue());
   core.setFaults(Options{});
   QVERIFY(!core.hangupDue());
+}
+
+void TestModemSim::familyReplies_data() {
+  QTest::addColumn<QStringList>("args");
+  QTest::addColumn<QStringList>("before");  // commands sent first, their replies not checked
+  QTest::addColumn<QString>("command");
+  QTest::addColumn<QString>("pattern");  // of the reply's lines joined with "|"
+  const QString ok = QStringLiteral("^OK$");
+  const QString error = QStringLiteral("^ERROR$");
+  const QStringList ceng{"--family", "ceng", "--neighbours", "6"};
+  const QStringList moni{"--family", "moni", "--neighbours", "6"};
+  const QStringList cced{"--family", "cced", "--neighbours", "6"};
+  const QString cengServing = QStringLiteral(
+      "\\+CENG: 0,\"\\d{4},\\d\\d,00,262,07,\\d\\d,[0-9a-f]{4},08,05,[0-9a-f]{4},0\"");
+  const QString ccedField = QStringLiteral("[^,|]*");
+
+  // Identity texts as the real modules print them.
+  QTest::newRow("ceng maker") << ceng << QStringList{} << "AT+GMI"
+                              << "^SIMCOM_Ltd\\|OK$";
+  QTest::newRow("ceng model") << ceng << QStringList{} << "AT+GMM"
+                              << "^SIMCOM_SIM800L\\|OK$";
+  QTest::newRow("moni maker") << moni << QStringList{} << "AT+GMI"
+                              << "^Telit\\|OK$";
+  QTest::newRow("cced maker, leading blank") << cced << QStringList{} << "at+gmi"
+                                             << "^ WAVECOM MODEM\\|OK$";
+  QTest::newRow("monitor maker") << QStringList{"--family", "monitor"} << QStringList{} << "AT+GMI"
+                                 << "^Vantrel Labs\\|OK$";
+
+  // AT+CENG: off until switched on, then the mode line, the serving cell and the neighbours.
+  QTest::newRow("ceng off") << ceng << QStringList{} << "AT+CENG?"
+                            << "^\\+CENG: 0,0\\|OK$";
+  QTest::newRow("ceng switched on") << ceng << QStringList{} << "AT+CENG=1,1" << ok;
+  QTest::newRow("ceng report") << ceng << QStringList{"AT+CENG=1,1"} << "AT+CENG?"
+                               << "^\\+CENG: 1,1\\|" + cengServing +
+                                      "(\\|\\+CENG: [1-6],\"[^\"|]+\"){6}\\|OK$";
+  QTest::newRow("ceng switched off again")
+      << ceng << QStringList{"AT+CENG=1,1", "AT+CENG=0"} << "AT+CENG?"
+      << "^\\+CENG: 0,0\\|OK$";
+  QTest::newRow("ceng without the blank")
+      << (QStringList(ceng) << "--ceng-no-blank") << QStringList{"AT+CENG=1,1"} << "AT+CENG?"
+      << "^\\+CENG:1,1\\|\\+CENG:0,\"[^|]*\"(\\|\\+CENG:[1-6],\"[^\"|]+\"){6}\\|OK$";
+  QTest::newRow("ceng searching") << (QStringList(ceng) << "--state"
+                                                        << "searching")
+                                  << QStringList{"AT+CENG=1,1"} << "AT+CENG?"
+                                  << "^\\+CENG: 1,1\\|OK$";
+  QTest::newRow("ceng mode it does not print") << ceng << QStringList{} << "AT+CENG=4,1" << error;
+
+  // AT#MONI: the serving cell in key:value text until AT#MONI=7 asks for the table.
+  QTest::newRow("moni serving cell")
+      << moni << QStringList{} << "AT#MONI"
+      << "^#MONI: o2 - de BSIC:[0-7]{2} RxQual:0 LAC:[0-9A-F]{4} Id:[0-9A-F]{4} ARFCN: *\\d{1,4} "
+         "PWR: ?-\\d{2,3} dBm TA:0\\|OK$";
+  QTest::newRow("moni table")
+      << moni << QStringList{"AT#MONI=7"} << "AT#MONI"
+      << "^#MONI: Cell BSIC LAC CellId ARFCN Power C1 C2 TA RxQual PLMN\\|"
+         "#MONI: S [0-7]{2} [0-9A-F]{4} [0-9A-F]{4} \\d+ -\\d+dbm -?\\d+ -?\\d+ 0 0 o2 - de"
+         "(\\|#MONI: N[1-6] [0-7]{2} [0-9A-F]{4} [0-9A-F]{4} \\d+ -\\d+dbm -?\\d+ -?\\d+){6}\\|OK$";
+  QTest::newRow("moni back to the serving cell")
+      << moni << QStringList{"AT#MONI=7", "AT#MONI=0"} << "AT#MONI"
+      << "^#MONI: o2 - de BSIC:";
+
+  // AT+CCED: one line, 13 serving fields and 7 per neighbour.
+  QTest::newRow("cced report") << cced << QStringList{} << "AT+CCED=0,3"
+                               << "^\\+CCED: 262,07,(" + ccedField + ",){52}" + ccedField +
+                                      "\\|OK$";
+  QTest::newRow("cced serving cell only")
+      << cced << QStringList{} << "AT+CCED=0,1"
+      << "^\\+CCED: 262,07,(" + ccedField + ",){10}" + ccedField + "\\|OK$";
+  QTest::newRow("cced searching") << (QStringList(cced) << "--state"
+                                                        << "searching")
+                                  << QStringList{} << "AT+CCED=0,3" << ok;
+
+  // Each family knows its own reports only.
+  QTest::newRow("ceng: AT^MONI") << ceng << QStringList{} << "AT^MONI" << error;
+  QTest::newRow("ceng: AT^SMONC") << ceng << QStringList{} << "AT^SMONC" << error;
+  QTest::newRow("ceng: AT#MONI") << ceng << QStringList{} << "AT#MONI" << error;
+  QTest::newRow("moni: AT^MONP") << moni << QStringList{} << "AT^MONP" << error;
+  QTest::newRow("moni: AT+CCED") << moni << QStringList{} << "AT+CCED=0,3" << error;
+  QTest::newRow("cced: AT+CENG") << cced << QStringList{} << "AT+CENG=1,1" << error;
+  QTest::newRow("cced: AT^MONI") << cced << QStringList{} << "AT^MONI" << error;
+  QTest::newRow("monitor: AT+CENG") << QStringList{} << QStringList{} << "AT+CENG?" << error;
+  QTest::newRow("monitor: AT#MONI=7") << QStringList{} << QStringList{} << "AT#MONI=7" << error;
+
+  // The fault options take the family's commands by name.
+  QTest::newRow("error on the report") << (QStringList(ceng) << "--error"
+                                                             << "at+ceng?")
+                                       << QStringList{"AT+CENG=1,1"} << "AT+CENG?" << error;
+  QTest::newRow("error on the switch") << (QStringList(moni) << "--error"
+                                                             << "AT#MONI=7")
+                                       << QStringList{} << "AT#MONI=7" << error;
+  QTest::newRow("report unanswered") << (QStringList(cced) << "--unanswered"
+                                                           << "AT+CCED=0,3")
+                                     << QStringList{} << "AT+CCED=0,3"
+                                     << "^$";
+  QTest::newRow("unsolicited code before the report")
+      << (QStringList(moni) << "--urc"
+                            << "before")
+      << QStringList{} << "AT#MONI"
+      << "^(RING|\\+C[A-Z]+: [^|]*)\\|#MONI: o2 - de BSIC:[^|]*\\|OK$";
+}
+
+void TestModemSim::familyReplies() {
+  QFETCH(QStringList, args);
+  QFETCH(QStringList, before);
+  QFETCH(QString, command);
+  QFETCH(QString, pattern);
+  std::vector<std::string> a;
+  for (const QString& x : args) a.push_back(x.toStdString());
+  Options o;
+  QCOMPARE(parseOptions(a, o), std::string());
+  ModemCore core = quietCore(o);
+  for (const QString& c : before) core.feed(c.toStdString() + "\r");
+  const std::string reply = core.feed(command.toStdString() + "\r");
+  const QString joined = lines(reply).join(QLatin1Char('|'));
+  QVERIFY2(QRegularExpression(pattern).match(joined).hasMatch(), qPrintable(joined));
+  // Every answer is framed like any other: it ends with the final result's line break.
+  QVERIFY(reply.empty() || reply.ends_with("\r\n"));
+}
+
+void TestModemSim::familySlotsAndDrift() {
+  // Over many cycles the report drifts like the three reports do, neighbours come and go, and
+  // now and then one is listed unknown (no network) or not yet read (cell id ffff).
+  Options o;
+  o.family = Family::ceng;
+  ModemCore core = quietCore(o);
+  QCOMPARE(core.feed("AT+CENG=1,1\r"), std::string("\r\nOK\r\n"));
+  std::set<int> levels;
+  std::set<int> counts;
+  bool unknown = false, unread = false;
+  for (int cycle = 0; cycle < 300; ++cycle) {
+    const QStringList l = lines(core.feed("AT+CENG?\r"));
+    QCOMPARE(l.value(0), QStringLiteral("+CENG: 1,1"));
+    QCOMPARE(l.last(), QStringLiteral("OK"));
+    const auto present = core.model().presentNeighbours();
+    QCOMPARE(l.size(), int(present.size()) + 3);
+    const QStringList serving = l[1].mid(10).chopped(1).split(QLatin1Char(','));
+    QCOMPARE(serving.size(), 11);
+    QCOMPARE(serving[0].toInt(), core.model().serving().channel);
+    QCOMPARE(serving[1].toInt() - 113, core.model().serving().dbm);
+    QCOMPARE(serving[6].toInt(nullptr, 16), core.model().serving().cellId);
+    levels.insert(serving[1].toInt());
+    counts.insert(int(present.size()));
+    for (std::size_t k = 0; k < present.size(); ++k) {
+      const QString& n = l[int(k) + 2];
+      QVERIFY2(n.startsWith(QStringLiteral("+CENG: %1,\"%2,")
+                                .arg(k + 1)
+                                .arg(present[k].channel, 4, 10, QLatin1Char('0'))),
+               qPrintable(n));
+      unknown = unknown || n.endsWith(QStringLiteral(",,,0000\""));
+      unread = unread || n.contains(QStringLiteral(",127,ffff,000,00,0\""));
+    }
+  }
+  QVERIFY(levels.size() > 10);
+  QVERIFY(counts.size() > 1);
+  QVERIFY(unknown);
+  QVERIFY(unread);
 }
 
 void TestModemSim::binaryReadyAndLink() {
@@ -951,6 +1117,27 @@ void TestModemSim::binaryUnsolicitedCodesAndLayout() {
   got = readUntil(fd, "+CMTI: \"SM\",3\r\n", 5000);
   QCOMPARE(got, QByteArray("\r\n+CMTI: \"SM\",3\r\n"));
   QVERIFY2(clock.elapsed() >= 500, qPrintable(QString::number(clock.elapsed())));
+  ::close(fd);
+  QVERIFY(sim.stop());
+}
+
+void TestModemSim::binaryFamily() {
+  if (!ptyAvailable()) QSKIP("no pseudo-terminals here");
+  vantrel::test::SimProcess sim;
+  QVERIFY(sim.start({"--no-link", "--seed", "1", "--family", "moni", "--neighbours", "2"}));
+  const int fd = openPort(sim.slavePath());
+  QVERIFY(fd >= 0);
+  QVERIFY(::write(fd, "ATE0\r", 5) == 5);
+  QVERIFY(readUntil(fd, "OK\r\n").endsWith("OK\r\n"));
+  QVERIFY(::write(fd, "AT+GMI\r", 7) == 7);
+  QCOMPARE(readUntil(fd, "OK\r\n"), QByteArray("\r\nTelit\r\n\r\nOK\r\n"));
+  QVERIFY(::write(fd, "AT#MONI=7\r", 10) == 10);
+  QCOMPARE(readUntil(fd, "OK\r\n"), QByteArray("\r\nOK\r\n"));
+  QVERIFY(::write(fd, "AT#MONI\r", 8) == 8);
+  const QStringList table = lines(readUntil(fd, "\r\nOK\r\n").toStdString());
+  QCOMPARE(table.size(), 5);  // header, S, N1, N2, OK
+  QVERIFY2(table[1].startsWith(QStringLiteral("#MONI: S ")), qPrintable(table[1]));
+  QVERIFY2(table[3].startsWith(QStringLiteral("#MONI: N2 ")), qPrintable(table[3]));
   ::close(fd);
   QVERIFY(sim.stop());
 }

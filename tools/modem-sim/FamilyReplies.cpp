@@ -122,6 +122,13 @@ std::string moniTableReply(const FamilyCells& cells, std::string_view network) {
   return out + Ok;
 }
 
+std::string moniSingleReply(const FamilyCell& s, std::string_view network) {
+  return "\r\n#MONI: " + std::string(network) +
+         fmt(" BSIC:%s RxQual:%d LAC:%04X Id:%04X ARFCN:%3d PWR:%4d dBm TA:%d\r\n",
+             moniBsic(s).c_str(), s.rxQual, s.lac & 0xFFFF, moniCellId(s), s.arfcn, s.dbm, s.ta) +
+         Ok;
+}
+
 std::string ccedReply(const FamilyCells& cells) {
   const FamilyCell& s = cells.serving;
   const int rxlev = rxLevel(s.dbm, -110);

@@ -60,6 +60,9 @@ std::string cengReply(const FamilyCells& cells, const CengStyle& style = {});
 /// The reply to AT#MONI after AT#MONI=7: the table form, header, "S" row and "N<k>" rows.
 /// The BSIC is printed as its two colour code digits; `network` is the name closing the S row.
 std::string moniTableReply(const FamilyCells& cells, std::string_view network = "I WIND");
+/// The reply to AT#MONI while AT#MONI=0 selects the serving cell alone: one line of key:value
+/// text, "PWR" being the received level.
+std::string moniSingleReply(const FamilyCell& serving, std::string_view network = "I WIND");
 /// The reply to AT+CCED=0,3: one line, the serving cell's thirteen fields then seven per
 /// neighbour. rxlev = dBm + 110.
 std::string ccedReply(const FamilyCells& cells);

@@ -46,6 +46,10 @@ std::string helpText() {
          "unpaced)\n"
          "  --layout a|b      serving cell report with MCC and MNC columns (a, default) or one\n"
          "                    PLMN column (b)\n"
+         "  --family F        the modem's cell reports: monitor (AT^MONI, AT^MONP, AT^SMONC;\n"
+         "                    default), ceng (a SIMCOM SIM800: AT+CENG), moni (a Telit:\n"
+         "                    AT#MONI) or cced (a Wavecom: AT+CCED); the identity follows\n"
+         "  --ceng-no-blank   write \"+CENG:\" without the blank, as some SIMCOM firmware does\n"
          "Conditions:\n"
          "  --state S         camping (default), limited, reselection, dedicated or searching\n"
          "  --neighbours N    always N neighbours, 0 to 6 (default: they come and go)\n"
@@ -153,6 +157,12 @@ std::string parseArgs(const std::vector<std::string>& args, Options& out, bool f
     } else if (a == "--layout") {
       if (!value(v) || (v != "a" && v != "b")) return "--layout needs a or b";
       out.layout = v == "a" ? Layout::A : Layout::B;
+    } else if (a == "--family") {
+      const auto family = value(v) ? familyFromName(v) : std::nullopt;
+      if (!family) return "--family needs monitor, ceng, moni or cced";
+      out.family = *family;
+    } else if (a == "--ceng-no-blank") {
+      out.cengNoBlank = true;
     } else {
       return "unknown option " + a;
     }
@@ -422,7 +432,9 @@ ModemCore::ModemCore(Options options)
     : m_options(std::move(options)),
       m_model(m_options.seed.value_or(std::random_device{}())),
       m_rng(m_options.seed.value_or(0) ^ 0x5eed5eedu),
-      m_hangupAt(m_options.hangupAfter) {
+      m_hangupAt(m_options.hangupAfter),
+      m_identity(familyIdentity(m_options.family)),
+      m_family(m_options.family, CengStyle{.blankAfterColon = !m_options.cengNoBlank}) {
   m_model.setState(m_options.state);
   m_model.setNeighbourCount(m_options.neighbours);
 }
@@ -496,15 +508,20 @@ std::string ModemCore::execute(const std::string& raw) {
     m_echo = command == "ATE1";
     reply = Ok;
   } else if (command == "AT+GMI") {
-    reply = line("Vantrel Labs") + Ok;
+    reply = line(m_identity.manufacturer) + Ok;
   } else if (command == "AT+GMM") {
-    reply = line("VX-900 Simulated") + Ok;
+    reply = line(m_identity.model) + Ok;
   } else if (command == "AT+GMR") {
-    reply = line("REVISION 01.002") + Ok;
+    reply = line(m_identity.revision) + Ok;
   } else if (command == "AT+GSN") {
     reply = line("357246031234567") + Ok;
   } else if (command == "AT+CIMI") {
     reply = line("262073987654321") + Ok;
+  } else if (auto own = m_family.execute(command, m_model)) {
+    reply = std::move(*own);
+  } else if (m_family.family() != Family::monitor) {
+    // A modem of another family knows none of the AT^ reports.
+    reply = "\r\nERROR\r\n";
   } else if (command == "AT^MONI") {
     m_model.step();
     reply = moniReply(m_model, m_options.layout);

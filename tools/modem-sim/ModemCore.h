@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "FamilyModem.h"
+
 namespace vantrel::sim {
 
 /// The serving cell report's two column layouts, as two firmware generations print them:
@@ -43,6 +45,10 @@ struct Options {
   Layout layout = Layout::A;  ///< fixed by the firmware: start only
   bool control = false;       ///< read control lines from standard input
   bool help = false;
+
+  // The report commands the modem speaks, and how its firmware writes them: start only.
+  Family family = Family::monitor;
+  bool cengNoBlank = false;  ///< "+CENG:" without the blank after the colon
 };
 
 /// Parses argv[1..]; returns an error text, or an empty string on success.
@@ -203,6 +209,8 @@ class ModemCore {
   int m_hangupAt = 0;  ///< command count at which to hang up; 0 = never
   std::size_t m_urcs = 0;
   std::vector<Scheduled> m_scheduled;
+  ModemIdentity m_identity;
+  FamilyModem m_family;
 };
 
 /// Output scheduling: split pieces with gaps and line-rate pacing. Times in microseconds.
