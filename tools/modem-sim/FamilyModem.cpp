@@ -15,6 +15,7 @@ constexpr std::string_view TelitNetwork = "o2 - de";
 // Which neighbours a report lists without their identity. Tied to the cell id, so a cell keeps
 // its kind while it stays and the kinds change as neighbours come and go.
 SlotKind slotKind(const NeighbourCell& n) {
+  if (n.kind) return *n.kind;
   switch (n.cellId % 12) {
     case 0:
       return SlotKind::unknown;

@@ -50,6 +50,8 @@ std::string helpText() {
          "                    default), ceng (a SIMCOM SIM800: AT+CENG), moni (a Telit:\n"
          "                    AT#MONI) or cced (a Wavecom: AT+CCED); the identity follows\n"
          "  --ceng-no-blank   write \"+CENG:\" without the blank, as some SIMCOM firmware does\n"
+         "  --replay FILE     play a vantrel-log record (CSV or JSON Lines) back, one recorded\n"
+         "                    cycle per report cycle, looping; its family and IMSI too\n"
          "Conditions:\n"
          "  --state S         camping (default), limited, reselection, dedicated or searching\n"
          "  --neighbours N    always N neighbours, 0 to 6 (default: they come and go)\n"
@@ -163,6 +165,9 @@ std::string parseArgs(const std::vector<std::string>& args, Options& out, bool f
       out.family = *family;
     } else if (a == "--ceng-no-blank") {
       out.cengNoBlank = true;
+    } else if (a == "--replay") {
+      if (!value(v) || v.empty()) return "--replay needs a record file";
+      out.replay = v;
     } else {
       return "unknown option " + a;
     }
@@ -268,7 +273,23 @@ void CellModel::refreshDerived() {
   }
 }
 
+void CellModel::setScript(std::vector<ReplayCycle> script) {
+  m_script = std::move(script);
+  m_scriptNext = 0;
+}
+
 void CellModel::step() {
+  if (!m_script.empty()) {
+    // Recorded values are played as they were, derived ones included.
+    const ReplayCycle& cycle = m_script[m_scriptNext++ % m_script.size()];
+    m_state = cycle.state;
+    m_serving = cycle.serving;
+    for (std::size_t i = 0; i < m_neighbours.size(); ++i) {
+      m_neighbours[i] = i < cycle.neighbours.size() ? cycle.neighbours[i] : NeighbourCell{};
+      m_neighbours[i].present = i < cycle.neighbours.size();
+    }
+    return;
+  }
   std::uniform_int_distribution<int> walk(-3, 3);
   std::uniform_int_distribution<int> chance(0, 99);
   m_serving.dbm = std::clamp(m_serving.dbm + walk(m_rng), MinDbm, MaxDbm);
@@ -387,6 +408,7 @@ std::string formatSmoncGroup(const ServingCell& c) {
 }
 
 std::string formatSmoncGroup(const NeighbourCell& n) {
+  if (n.kind && *n.kind != SlotKind::cell) return emptySmoncGroup();
   return fmt("%03d,%02d,%04X,%04X,%d%d,%d,%d,%d,%d", n.mcc, n.mnc, n.lac & 0xFFFF,
              n.cellId & 0xFFFF, n.ncc, n.bcc, n.channel, smoncRxLev(n.dbm), n.c1, n.c2);
 }
@@ -516,7 +538,7 @@ std::string ModemCore::execute(const std::string& raw) {
   } else if (command == "AT+GSN") {
     reply = line("357246031234567") + Ok;
   } else if (command == "AT+CIMI") {
-    reply = line("262073987654321") + Ok;
+    reply = line(m_options.imsi) + Ok;
   } else if (auto own = m_family.execute(command, m_model)) {
     reply = std::move(*own);
   } else if (m_family.family() != Family::monitor) {

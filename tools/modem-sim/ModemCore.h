@@ -49,6 +49,9 @@ struct Options {
   // The report commands the modem speaks, and how its firmware writes them: start only.
   Family family = Family::monitor;
   bool cengNoBlank = false;  ///< "+CENG:" without the blank after the colon
+
+  std::string imsi = "262073987654321";  ///< what AT+CIMI answers
+  std::string replay;                    ///< a drive-test record to play back instead of drifting
 };
 
 /// Parses argv[1..]; returns an error text, or an empty string on success.
@@ -102,6 +105,15 @@ struct NeighbourCell {
   int bcc = 0;
   int c1 = 0;
   int c2 = 0;
+  /// How reports list it; unset: as the drifting model decides from its cell id.
+  std::optional<SlotKind> kind;
+};
+
+/// One recorded cycle, played back as the model's cells.
+struct ReplayCycle {
+  RadioState state = RadioState::Camping;
+  ServingCell serving;
+  std::vector<NeighbourCell> neighbours;  ///< at most six, in the order they were listed
 };
 
 /// The radio environment: a serving cell and six neighbour slots whose levels
@@ -121,6 +133,9 @@ class CellModel {
   void setState(RadioState state) { m_state = state; }
   /// 0-6 neighbours from now on, in the first slots; -1 lets them come and go again.
   void setNeighbourCount(int count);
+  /// From now on each step plays the next recorded cycle, from the first again after the last,
+  /// instead of drifting. An empty script drifts.
+  void setScript(std::vector<ReplayCycle> script);
 
   static constexpr int MinDbm = -110;
   static constexpr int MaxDbm = -50;
@@ -137,6 +152,8 @@ class CellModel {
   std::array<NeighbourCell, 6> m_neighbours;
   RadioState m_state = RadioState::Camping;
   int m_neighbourCount = -1;
+  std::vector<ReplayCycle> m_script;
+  std::size_t m_scriptNext = 0;
 };
 
 // The AT^MONI / AT^MONP / AT^SMONC report family, printed as the real modems print it.
@@ -191,6 +208,8 @@ class ModemCore {
   int commandCount() const { return m_commands; }
   bool hangupDue() const { return m_hangupAt > 0 && m_commands >= m_hangupAt; }
   const CellModel& model() const { return m_model; }
+  /// Plays the recorded cycles back, one per report cycle, looping at the end.
+  void replay(std::vector<ReplayCycle> script) { m_model.setScript(std::move(script)); }
   std::size_t pendingInput() const { return m_line.size(); }
 
   static constexpr std::size_t MaxLine = 4096;

@@ -13,11 +13,13 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "ModemCore.h"
+#include "Replay.h"
 
 namespace fs = std::filesystem;
 using namespace vantrel::sim;
@@ -102,6 +104,18 @@ int main(int argc, char** argv) {
     std::fputs(helpText().c_str(), stdout);
     return 0;
   }
+  std::optional<ReplayScript> replay;
+  if (!options.replay.empty()) {
+    std::string why;
+    replay = loadReplay(options.replay, why);
+    if (!replay) {
+      std::fprintf(stderr, "vantrel-modem-sim: %s\n", why.c_str());
+      return 1;
+    }
+    // The recorded modem, as it identified itself and with the reports it spoke.
+    options.family = replay->family;
+    if (!replay->imsi.empty()) options.imsi = replay->imsi;
+  }
 
   const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
@@ -147,6 +161,7 @@ int main(int argc, char** argv) {
   }
 
   ModemCore core(options);
+  if (replay) core.replay(std::move(replay->cycles));
   Pacer pacer(options.split, options.gapMs, options.baud);
   std::printf("READY %s\n", slave.c_str());
   std::fflush(stdout);
