@@ -14,20 +14,18 @@
 
 #include "app/CycleCaption.h"
 #include "app/LevelBar.h"
-#include "app/MiscLib.h"
 #include "app/ReplyText.h"
 #include "history/LevelHistory.h"
 #include "history/RxLevelChart.h"
 #include "history/RxLevelStats.h"
 #include "serial/SerialPortDriver.h"
 #include "serial/SerialSettingsDlg.h"
-#include "serial/platform/Ticks.h"
 
 namespace {
 
-const QByteArray OkTerminator = QByteArrayLiteral("\r\nOK\r\n");
-constexpr std::uint16_t ReplyTimeout = 500;
 const QString Title = QStringLiteral("Vantrel");
+const QString OnlineHint = QStringLiteral("Check to go online");
+const QString LostHint = QStringLiteral("Device lost");
 
 const QColor WindowColor(196, 196, 255);
 const QColor WindowFontColor(0, 0, 64);
@@ -94,12 +92,15 @@ TForm3::TForm3(QWidget* Parent) : QWidget(Parent) {
   InitVantrelResources();
   setObjectName(QStringLiteral("Form3"));
   setWindowTitle(Title);
-  cpdModem = new TSerialPortDriver(this);
-  cpdModem->setObjectName(QStringLiteral("cpdModem"));
+  FSession = new TModemSession(this);
+  FSession->setObjectName(QStringLiteral("FSession"));
+  cpdModem = FSession->Driver();
   ApplyDriverDesignSettings();
   tmrPolling = new QTimer(this);
   tmrPolling->setObjectName(QStringLiteral("tmrPolling"));
   tmrPolling->setInterval(1100);
+  // 1100 ms between cycles is a promise: a coarse timer may fire up to 5 % early.
+  tmrPolling->setTimerType(Qt::PreciseTimer);
   asrRxLevel = std::make_unique<TLevelHistory>();
   RxLevelStats = std::make_unique<TRxLevelStats>(asrRxLevel.get());
   BuildControls();
@@ -139,7 +140,7 @@ void TForm3::BuildControls() {
   P.setColor(QPalette::ButtonText, WindowFontColor);
   setPalette(P);
   setAutoFillBackground(true);
-  setWindowIcon(QIcon(QStringLiteral(":/vantrel/vantrel.svg")));
+  setWindowIcon(ApplicationIcon());
 
   auto* Shape1 = new TFrameShape(this);
   Shape1->setObjectName(QStringLiteral("Shape1"));
@@ -171,7 +172,7 @@ void TForm3::BuildControls() {
   cbxOnline = new QCheckBox(QStringLiteral("Online"), this);
   cbxOnline->setObjectName(QStringLiteral("cbxOnline"));
   cbxOnline->setGeometry(55, 8, 61, 17);
-  cbxOnline->setToolTip(QStringLiteral("Check to go online"));
+  cbxOnline->setToolTip(OnlineHint);
   cbxMonitor = new QCheckBox(QStringLiteral("Monitor"), this);
   cbxMonitor->setObjectName(QStringLiteral("cbxMonitor"));
   cbxMonitor->setGeometry(122, 8, 71, 17);
@@ -299,6 +300,12 @@ void TForm3::WireEvents() {
   connect(cbxMonitor, &QCheckBox::toggled, this, &TForm3::cbxMonitorClick);
   connect(bbtOpts, &QPushButton::clicked, this, &TForm3::btnOptsClick);
   connect(tmrPolling, &QTimer::timeout, this, &TForm3::tmrPollingTimer);
+  // A real click inside the watch's own going online is the user's too (the handlers cannot
+  // tell it from the watch's change).
+  connect(cbxOnline, &QCheckBox::clicked, this, &TForm3::EndDeviceWatch);
+  connect(cbxMonitor, &QCheckBox::clicked, this, &TForm3::EndDeviceWatch);
+  FSession->OnDeviceLost = [this] { DeviceLost(); };
+  FSession->OnDeviceBack = [this] { DeviceBack(); };
   cpdModem->OnReceiveData = [this](QObject* Sender, const std::uint8_t* Data, std::uint32_t Size) {
     cpdModemReceiveData(Sender, Data, Size);
   };
@@ -308,8 +315,6 @@ void TForm3::WireEvents() {
 }
 
 void TForm3::FormCreate() {
-  FLines.clear();
-  FFields.clear();
   cpdModem->SetPort(TPortNumber::pnCOM1);
   for (int I = 0; I < 7; ++I)
     FLevelBars[I] = findChild<TLevelBar*>(QStringLiteral("pbrRxLevel%1").arg(I));
@@ -333,7 +338,10 @@ void TForm3::closeEvent(QCloseEvent* Event) {
 }
 
 void TForm3::FormClose() {
-  cpdModem->ClosePort();
+  // Closes the port and ends every wait below at once, so the program ends now rather than
+  // after the remaining exchanges of a cycle or of going online.
+  FSession->Shutdown();
+  tmrPolling->stop();
 }
 
 void TForm3::ClearAll() {
@@ -376,33 +384,15 @@ void TForm3::ClearCellIdentities() {
 
 bool TForm3::ExecCommand(const QByteArray& Command, const QByteArray& Terminator,
                          std::uint16_t Attempts, std::uint16_t Timeout) {
-  cpdModem->PurgeBuffers(true, false);
-  FReply.clear();
-  std::uint16_t Attempt = 0;
-  for (;;) {
-    cpdModem->TransmitText(Command);
-    const std::uint32_t Start = GetTickCount();
-    for (;;) {
-      SleepMs(10);
-      QCoreApplication::processEvents(QEventLoop::AllEvents);
-      const std::uint32_t Now = GetTickCount();
-      if (FReply.contains(Terminator) || TicksElapsed(Now, Start) > Timeout) break;
-    }
-    if (FReply.contains(Terminator)) return true;
-    FReply.clear();
-    ++Attempt;
-    if (Attempt >= Attempts) return false;
-  }
+  return FSession->ExecCommand(Command, Terminator, Attempts, Timeout);
 }
 
 void TForm3::cpdModemReceiveData(QObject*, const std::uint8_t* DataPtr, std::uint32_t DataSize) {
-  FReply.append(reinterpret_cast<const char*>(DataPtr), static_cast<qsizetype>(DataSize));
-  if (FReply.size() > MaxReplySize) FReply.remove(0, FReply.size() - MaxReplySize);
+  FSession->ReceiveData(DataPtr, DataSize);
 }
 
 int TForm3::SplitReply() {
-  FLines = SplitReplyLines(FReply);
-  return static_cast<int>(FLines.size());
+  return FSession->SplitReply();
 }
 
 bool TForm3::TryParseHex(const QByteArray& Text, std::int32_t& Value) {
@@ -423,15 +413,10 @@ class TFinally {
  private:
   F FFn;
 };
-
-// A short pause that keeps the window responsive.
-void Pause(std::uint32_t Ms) {
-  SleepMs(Ms);
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
 }  // namespace
 
 void TForm3::cbxOnlineClick() {
+  if (!FReconnecting) EndDeviceWatch();
   bbtOpts->setEnabled(false);
   TFinally Final([this] {
     bbtOpts->setEnabled(!cbxOnline->isChecked());
@@ -439,48 +424,43 @@ void TForm3::cbxOnlineClick() {
     if (!cbxOnline->isChecked()) tmrPolling->stop();
   });
   if (cbxOnline->isChecked()) {
+    FSession->StopWatching();
+    cbxOnline->setToolTip(OnlineHint);
     ClearAll();
-    if (!cpdModem->OpenPort() || !InitModem() || !ReadDeviceInfo()) cbxOnline->setChecked(false);
+    if (!FSession->OpenPort()) {
+      cbxOnline->setChecked(false);
+      return;
+    }
+    // Going online belongs to the connection just opened: when Online was unchecked (or the
+    // device lost, or the window closed) inside one of its waits, whoever did that has
+    // settled the switches already, and this run changes nothing more.
+    const std::uint64_t Generation = FSession->Generation();
+    if ((!InitModem() || !ReadDeviceInfo()) && !FSession->Abandoned(Generation))
+      cbxOnline->setChecked(false);
   } else {
-    cpdModem->ClosePort();
+    FSession->ClosePort();
     cbxMonitor->setChecked(false);
   }
 }
 
 bool TForm3::InitModem() {
-  if (!cpdModem->TransmitText(QByteArrayLiteral("+++"))) return false;
-  Pause(50);
-  if (!cpdModem->TransmitText(QByteArrayLiteral("ATE0\r"))) return false;
-  Pause(50);
-  if (!ExecCommand(QByteArrayLiteral("ATV1\r"), OkTerminator, 1, ReplyTimeout)) return false;
-  Pause(50);
-  return true;
+  return FSession->InitModem();
 }
 
 bool TForm3::ReadDeviceInfo() {
-  struct TQuery {
-    QByteArray Command;
-    QByteArray TForm3::*Target;
-  };
-  const std::array<TQuery, 5> Queries{{{QByteArrayLiteral("AT+GMI\r"), &TForm3::FManufacturer},
-                                       {QByteArrayLiteral("AT+GMM\r"), &TForm3::FModel},
-                                       {QByteArrayLiteral("AT+GMR\r"), &TForm3::FRevision},
-                                       {QByteArrayLiteral("AT+GSN\r"), &TForm3::FImei},
-                                       {QByteArrayLiteral("AT+CIMI\r"), &TForm3::FImsi}}};
-  for (const TQuery& Query : Queries) {
-    if (!ExecCommand(Query.Command, OkTerminator, 1, ReplyTimeout)) return false;
-    if (SplitReply() < 2) return false;
-    this->*Query.Target = FLines.at(0);
-  }
-  lbeManufactrurer->setText(QString::fromLatin1(FManufacturer));
-  lbeModel->setText(QString::fromLatin1(FModel));
-  lbeRevision->setText(QString::fromLatin1(FRevision));
-  lbeIMEI->setText(QString::fromLatin1(FImei));
-  lbeIMSI->setText(QString::fromLatin1(FImsi));
+  if (!FSession->ReadDeviceInfo()) return false;
+  lbeManufactrurer->setText(QString::fromLatin1(FSession->Manufacturer()));
+  lbeModel->setText(QString::fromLatin1(FSession->Model()));
+  lbeRevision->setText(QString::fromLatin1(FSession->Revision()));
+  lbeIMEI->setText(QString::fromLatin1(FSession->Imei()));
+  lbeIMSI->setText(QString::fromLatin1(FSession->Imsi()));
   return true;
 }
 
 void TForm3::cbxMonitorClick() {
+  if (!FReconnecting) EndDeviceWatch();
+  // A cycle belongs to the switch state that started it: one still waiting ends here.
+  FSession->Abandon();
   if (cbxMonitor->isChecked())
     tmrPolling->start();
   else
@@ -498,20 +478,16 @@ void TForm3::tmrPollingTimer() {
 
 void TForm3::PollCells() {
   tmrPolling->stop();
+  TCycleResult Result = TCycleResult::Done;
   {
-    TFinally Restart([this] {
-      if (cbxMonitor->isChecked()) tmrPolling->start();
+    // An abandoned cycle restarts nothing: the switch or connection that ended it decided.
+    // A refused one leaves the timer to the cycle that is running.
+    TFinally Restart([this, &Result] {
+      if (Result == TCycleResult::Done && cbxMonitor->isChecked()) tmrPolling->start();
     });
-    if (ExecCommand(QByteArrayLiteral("AT^MONI\r"), OkTerminator, 1, ReplyTimeout) &&
-        SplitReply() > 1)
-      ParseServingCell();
-    if (ExecCommand(QByteArrayLiteral("AT^MONP\r"), OkTerminator, 1, ReplyTimeout) &&
-        SplitReply() > 1)
-      ParseNeighbourCells();
-    if (ExecCommand(QByteArrayLiteral("AT^SMONC\r"), OkTerminator, 1, ReplyTimeout) &&
-        SplitReply() > 1)
-      ParseCellIdentities();
+    Result = FSession->RunCycle([this](const TCycleView& View) { ApplyView(View); });
   }
+  if (Result != TCycleResult::Done) return;
   setWindowTitle(CycleCaption(Title, QTime::currentTime(), LocaleTimeSeparator(QLocale())));
 }
 
@@ -525,50 +501,49 @@ void TForm3::ShowCellText(QLabel* Cell, const TCellText& Text) {
 }
 
 void TForm3::ParseServingCell() {
-  const std::optional<TServingCellView> View = ParseServingCellReport(FLines, FCells[0]);
-  if (!View) return;
-  FCells[0] = View->Cell;
-  ShowCellText(FChannelTexts[0], View->Channel);
-  ShowCellText(FBandTexts[0], View->Band);
-  SetTextColor(FLevelTexts[0], View->Level.Valid ? FontColor() : FailColor);
-  FLevelBars[0]->SetPosition(View->Bar.Position);
-  FLevelBars[0]->SetBarColor(FromColorRef(View->Bar.Color));
-  FLevelTexts[0]->setText(View->Level.Text);
-  asrRxLevel->AppendLevel(FCells[0].Level, View->Bar.Color);
-  lbeRxLev->setText(View->RxLev);
-  lbeC1->setText(View->C1);
-  lbePWR->setText(View->Pwr);
-  lbePLMN->setText(View->Plmn);
-  lbeLAC->setText(View->Lac);
+  ApplyView(FSession->ReadReply(&ReadServingCell));
 }
 
 void TForm3::ParseNeighbourCells() {
-  const auto Columns = ParseNeighbourCellReport(FLines, FCells);
-  if (!Columns) return;
-  for (std::size_t K = 0; K < Columns->size() && K < 6; ++K) {
-    const TNeighbourColumnView& Column = (*Columns)[K];
-    const std::size_t I = K + 1;
-    FCells[I] = Column.Cell;
-    ShowCellText(FChannelTexts[I], Column.Channel);
-    ShowCellText(FBandTexts[I], Column.Band);
-    SetTextColor(FLevelTexts[I], Column.Level.Valid ? FontColor() : FailColor);
-    FLevelBars[I]->SetBarColor(FromColorRef(Column.Bar.Color));
-    FLevelBars[I]->SetPosition(Column.Bar.Position);
-    FLevelTexts[I]->setText(Column.Level.Text);
-  }
+  ApplyView(FSession->ReadReply(&ReadNeighbourCells));
 }
 
 void TForm3::ParseCellIdentities() {
-  const TCellIdentityReport Report = ParseCellIdentityReport(FLines, FCells);
-  if (!Report.PrefixFound) return;
-  FFields = Report.Fields;
-  if (!Report.Columns) return;
-  for (std::size_t I = 0; I < 7; ++I) {
-    const TIdentityColumnView& Column = (*Report.Columns)[I];
-    FCells[I].Bsic = Column.Cell.Bsic;
-    FCells[I].CellId = Column.Cell.CellId;
-    ShowCellText(FBsicTexts[I], Column.Bsic);
-    ShowCellText(FCellIdTexts[I], Column.CellId);
+  ApplyView(FSession->ReadReply(&ReadCellIdentities));
+}
+
+void TForm3::ApplyView(const TCycleView& View) {
+  if (const auto& Serving = View.Serving) {
+    ShowCellText(FChannelTexts[0], Serving->Channel);
+    ShowCellText(FBandTexts[0], Serving->Band);
+    SetTextColor(FLevelTexts[0], Serving->Level.Valid ? FontColor() : FailColor);
+    FLevelBars[0]->SetPosition(Serving->Bar.Position);
+    FLevelBars[0]->SetBarColor(FromColorRef(Serving->Bar.Color));
+    FLevelTexts[0]->setText(Serving->Level.Text);
+    asrRxLevel->AppendLevel(Serving->Cell.Level, Serving->Bar.Color);
+    lbeRxLev->setText(Serving->RxLev);
+    lbeC1->setText(Serving->C1);
+    lbePWR->setText(Serving->Pwr);
+    lbePLMN->setText(Serving->Plmn);
+    lbeLAC->setText(Serving->Lac);
+  }
+  if (const auto& Columns = View.Neighbours) {
+    for (std::size_t K = 0; K < Columns->size() && K < 6; ++K) {
+      const TNeighbourColumnView& Column = (*Columns)[K];
+      const std::size_t I = K + 1;
+      ShowCellText(FChannelTexts[I], Column.Channel);
+      ShowCellText(FBandTexts[I], Column.Band);
+      SetTextColor(FLevelTexts[I], Column.Level.Valid ? FontColor() : FailColor);
+      FLevelBars[I]->SetBarColor(FromColorRef(Column.Bar.Color));
+      FLevelBars[I]->SetPosition(Column.Bar.Position);
+      FLevelTexts[I]->setText(Column.Level.Text);
+    }
+  }
+  if (const auto& Columns = View.Identities) {
+    for (std::size_t I = 0; I < 7; ++I) {
+      ShowCellText(FBsicTexts[I], (*Columns)[I].Bsic);
+      ShowCellText(FCellIdTexts[I], (*Columns)[I].CellId);
+    }
   }
 }
 
@@ -582,6 +557,55 @@ void TForm3::asrRxLevelAfterAdd(TLevelHistory*, std::int32_t) {
 
 void TForm3::btnOptsClick() {
   if (cpdModem->IsOpen()) return;
+  // No reconnect while the user edits the settings; the watch goes on with what they chose.
+  const bool Watching = FSession->Watching();
+  FSession->StopWatching();
   TSerialSettingsForm Dialog(this, cpdModem);
   Dialog.exec();
+  if (Watching && FDeviceLost) FSession->WatchForDevice();
+}
+
+void TForm3::DeviceLost() {
+  // A loss inside a reconnect keeps the monitoring the first loss interrupted.
+  const bool Resume = cbxMonitor->isChecked() || (FDeviceLost && FResumeMonitor);
+  cbxOnline->setChecked(false);  // the port is closed already; Monitor unchecks
+  FDeviceLost = true;
+  FResumeMonitor = Resume;
+  cbxOnline->setToolTip(LostHint);
+  FSession->WatchForDevice();
+}
+
+void TForm3::DeviceBack() {
+  if (!FDeviceLost) return;
+  {
+    // As the user would click both; these two changes keep the watch's state.
+    const TFinally Done([this] { FReconnecting = false; });
+    FReconnecting = true;
+    cbxOnline->setChecked(true);
+    if (!FDeviceLost) return;  // the user took over inside going online
+    if (cbxOnline->isChecked()) {
+      FDeviceLost = false;
+      if (std::exchange(FResumeMonitor, false)) cbxMonitor->setChecked(true);
+      return;
+    }
+  }
+  // There, but not answering yet (still starting, say): keep watching.
+  cbxOnline->setToolTip(LostHint);
+  FSession->WatchForDevice();
+}
+
+void TForm3::EndDeviceWatch() {
+  if (!FDeviceLost) return;
+  FDeviceLost = false;
+  FResumeMonitor = false;
+  FSession->StopWatching();
+}
+
+QIcon TForm3::ApplicationIcon() {
+  // Pixmaps of the sizes a window manager's icon list should carry; an icon with none would
+  // be offered at the platform's default sizes instead.
+  const QIcon Drawing(QStringLiteral(":/vantrel/vantrel.svg"));
+  QIcon Icon;
+  for (const int Size : {16, 24, 32, 48}) Icon.addPixmap(Drawing.pixmap(QSize(Size, Size)));
+  return Icon;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIcon>
 #include <QList>
 #include <QWidget>
 #include <array>
@@ -8,6 +9,7 @@
 #include <memory>
 
 #include "app/CellReports.h"
+#include "app/ModemSession.h"
 
 class QCheckBox;
 class QCloseEvent;
@@ -66,22 +68,26 @@ class TForm3 : public QWidget {
   // The options button.
   void btnOptsClick();
 
-  // Read access for tests and tools.
-  TSerialPortDriver* Modem() const { return cpdModem; }
-  TLevelHistory* History() const { return asrRxLevel.get(); }
-  const QByteArray& Reply() const { return FReply; }
-  const QList<QByteArray>& Lines() const { return FLines; }
-  const QList<QByteArray>& Fields() const { return FFields; }
-  const std::array<TCellInfo, 7>& Cells() const { return FCells; }
-  QByteArray Manufacturer() const { return FManufacturer; }
-  QByteArray Model() const { return FModel; }
-  QByteArray Revision() const { return FRevision; }
-  QByteArray Imei() const { return FImei; }
-  QByteArray Imsi() const { return FImsi; }
+  // The window icon: the handset drawn at each size the desktop asks for.
+  static QIcon ApplicationIcon();
 
-  // FReply never grows beyond this; a device that streams between exchanges
-  // would otherwise exhaust memory. Far above any reply the program awaits.
-  static constexpr qsizetype MaxReplySize = 1024 * 1024;
+  // Read access for tests and tools. The reply, its lines and fields, the cell records and
+  // the identity live in the modem session, which the window drives.
+  TSerialPortDriver* Modem() const { return cpdModem; }
+  TModemSession* Session() const { return FSession; }
+  TLevelHistory* History() const { return asrRxLevel.get(); }
+  const QByteArray& Reply() const { return FSession->Reply(); }
+  const QList<QByteArray>& Lines() const { return FSession->Lines(); }
+  const QList<QByteArray>& Fields() const { return FSession->Fields(); }
+  const std::array<TCellInfo, 7>& Cells() const { return FSession->Cells(); }
+  QByteArray Manufacturer() const { return FSession->Manufacturer(); }
+  QByteArray Model() const { return FSession->Model(); }
+  QByteArray Revision() const { return FSession->Revision(); }
+  QByteArray Imei() const { return FSession->Imei(); }
+  QByteArray Imsi() const { return FSession->Imsi(); }
+
+  // The reply buffer never grows beyond this.
+  static constexpr qsizetype MaxReplySize = TModemSession::MaxReplySize;
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
@@ -91,23 +97,26 @@ class TForm3 : public QWidget {
   void ApplyDriverDesignSettings();
   void WireEvents();
   void ShowCellText(QLabel* Cell, const TCellText& Text);
+  // Puts what one report gave on the controls; parts the view leaves out stay as they are.
+  void ApplyView(const TCycleView& View);
+  // The device went away: offline as if the user had unchecked Online, then watch for it.
+  void DeviceLost();
+  // The lost device's port name stands for a device again: online, and monitoring if it was.
+  void DeviceBack();
+  // The user switched Online or Monitor: the user decides from now on.
+  void EndDeviceWatch();
   QColor FontColor() const;
 
-  QByteArray FReply;
-  QList<QByteArray> FLines;
-  QList<QByteArray> FFields;
-  std::array<TCellInfo, 7> FCells{};
+  TModemSession* FSession = nullptr;
+  bool FDeviceLost = false;     // offline because the device went away, watching for it
+  bool FResumeMonitor = false;  // Monitor was on when it went away
+  bool FReconnecting = false;   // the switches are changed by the watch, not the user
   std::array<TLevelBar*, 7> FLevelBars{};
   std::array<QLabel*, 7> FBandTexts{};
   std::array<QLabel*, 7> FChannelTexts{};
   std::array<QLabel*, 7> FLevelTexts{};
   std::array<QLabel*, 7> FBsicTexts{};
   std::array<QLabel*, 7> FCellIdTexts{};
-  QByteArray FManufacturer;
-  QByteArray FModel;
-  QByteArray FRevision;
-  QByteArray FImei;
-  QByteArray FImsi;
 
   // Components.
   TSerialPortDriver* cpdModem = nullptr;

@@ -232,6 +232,10 @@ std::uint32_t TSerialPortDriver::TransmitTimed(const void* Data, std::uint32_t C
   std::uint32_t Mark = FTickCount();
   while (Count > 0) {
     const std::uint32_t Room = OutputSpaceLeft();
+    if (FDevice->HungUp()) {
+      LoseDevice();
+      return Sent;  // only locals from here: the event's handler may have freed the driver
+    }
     if (Room > 0) {
       // Without any modem line on no device is listening; waiting would only stall the caller.
       if (FCheckLineStatus && ReadModemLines().IsEmpty()) return Sent;
@@ -239,6 +243,10 @@ std::uint32_t TSerialPortDriver::TransmitTimed(const void* Data, std::uint32_t C
       const std::uint32_t Chunk = std::min(Room, Count);
       FDevice->Write(Bytes, Chunk, Written);
       Written = std::min(Written, Chunk);
+      if (FDevice->HungUp()) {
+        LoseDevice();
+        return Sent + Written;
+      }
       if (Written > 0) {
         Sent += Written;
         Count -= Written;
@@ -272,6 +280,10 @@ void TSerialPortDriver::PollWindowProc() {
   std::uint32_t InQue = 0;
   std::uint32_t OutQue = 0;
   FDevice->ClearCommError(InQue, OutQue);
+  if (FDevice->HungUp()) {
+    LoseDevice();
+    return;
+  }
   if (FPacketSize > 0) {
     ReceivePackets(InQue);
     return;
@@ -280,8 +292,11 @@ void TSerialPortDriver::PollWindowProc() {
   // One read per tick: whatever exceeds the buffer waits for the next poll.
   const std::uint32_t Want = std::min(InQue, static_cast<std::uint32_t>(FRxBuffer.size()));
   std::uint32_t Got = 0;
-  if (FDevice->Read(FRxBuffer.data(), Want, Got) && Got > 0 && OnReceiveData)
-    OnReceiveData(this, FRxBuffer.data(), std::min(Got, Want));
+  if (!FDevice->Read(FRxBuffer.data(), Want, Got)) {
+    if (FDevice->HungUp()) LoseDevice();
+    return;
+  }
+  if (Got > 0 && OnReceiveData) OnReceiveData(this, FRxBuffer.data(), std::min(Got, Want));
   // Nothing after the event: its handler may have closed the port or freed the driver.
 }
 
@@ -319,6 +334,14 @@ void TSerialPortDriver::ReceivePackets(std::uint32_t Queued) {
     return;
   }
   if (Queued > 0 && FPacketStart == -1) FPacketStart = FTickCount();
+}
+
+void TSerialPortDriver::LoseDevice() {
+  // Closed first, so the descriptor goes at once and nothing polls or sends on it again; the
+  // loss is then reported once, since a closed port finds nothing more.
+  ClosePort();
+  if (OnDeviceLost) OnDeviceLost(this);
+  // Nothing after the event: its handler may have freed the driver.
 }
 
 int TSerialPortDriver::LastError() const {

@@ -81,6 +81,7 @@ using TReceiveDataEvent =
     std::function<void(QObject* Sender, const std::uint8_t* DataPtr, std::uint32_t DataSize)>;
 using TReceivePacketEvent =
     std::function<void(QObject* Sender, const std::uint8_t* Packet, std::uint32_t DataSize)>;
+using TDeviceLostEvent = std::function<void(QObject* Sender)>;
 
 // Milliseconds that Size bytes take at Rate bit/s, ten bit times a character, rounded half to
 // even. A rate of 0 gives 0: such a line has no packet time and the packet clock stands still.
@@ -143,6 +144,9 @@ class TSerialPortDriver : public QObject {
 
   TReceiveDataEvent OnReceiveData;
   TReceivePacketEvent OnReceivePacket;
+  // The device went away while open (hung up, unplugged, its other end closed), as found by
+  // the receive poll or a send. The port is closed before the event; raised once per loss.
+  TDeviceLostEvent OnDeviceLost;
 
   // True when the port is open on return; an open port is left as it is.
   bool OpenPort();
@@ -170,6 +174,7 @@ class TSerialPortDriver : public QObject {
 
  private:
   void ReceivePackets(std::uint32_t Queued);
+  void LoseDevice();
 
   std::unique_ptr<ISerialDevice> FDevice;
   std::function<std::uint32_t()> FTickCount;

@@ -8,3 +8,10 @@ target_compile_definitions(tst_cellreports PRIVATE
 vantrel_add_test(tst_familyreports SOURCES tst_familyreports.cpp LIBS vantrel_app)
 target_compile_definitions(tst_familyreports PRIVATE
                            VANTREL_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data/modem-replies")
+# The modem session without any widget: only vantrel_session and QCoreApplication.
+vantrel_add_test(tst_session SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_session.cpp
+                 LIBS vantrel_session)
+target_include_directories(tst_session PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_compile_definitions(tst_session PRIVATE
+                           VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
+add_dependencies(tst_session vantrel-modem-sim)

@@ -18,3 +18,11 @@ target_include_directories(tst_e2e_faults PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_compile_definitions(tst_e2e_faults PRIVATE
                            VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
 add_dependencies(tst_e2e_faults vantrel-modem-sim)
+# A device lost and back, switches changed and the window closed inside a wait, the polling
+# timer's period; the close runs the real program in a child process.
+vantrel_add_test(tst_e2e_lost SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_lost.cpp
+                 LIBS vantrel_app TIMEOUT 280)
+target_include_directories(tst_e2e_lost PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_compile_definitions(tst_e2e_lost PRIVATE
+                           VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
+add_dependencies(tst_e2e_lost vantrel-modem-sim)

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -138,6 +139,72 @@ class TestLinuxDevice : public QObject {
     D.ClosePort();
     QVERIFY(!D.IsOpen());
     D.PollWindowProc();
+  }
+
+  // The far end closed (the simulator killed, a USB modem pulled): the device layer tells it
+  // from a slow line, the driver reports it once and lets the descriptor go.
+  void lostOnClosedPty_data() {
+    QTest::addColumn<bool>("bySend");      // found by a send rather than by the receive poll
+    QTest::addColumn<bool>("bytesQueue");  // the far end wrote before it went
+    QTest::newRow("poll, idle line") << false << false;
+    QTest::newRow("poll, bytes queued") << false << true;
+    QTest::newRow("send, idle line") << true << false;
+    QTest::newRow("send, bytes queued") << true << true;
+  }
+  void lostOnClosedPty() {
+    QFETCH(bool, bySend);
+    QFETCH(bool, bytesQueue);
+    TPty P;
+    if (!P.Open()) QSKIP("no pseudo-terminal");
+    TSerialPortDriver D;
+    int Lost = 0;
+    D.OnDeviceLost = [&Lost](QObject*) { ++Lost; };
+    D.SetPortName(P.SlaveName);
+    QVERIFY(D.OpenPort());
+    P.CloseSlave();
+    if (bytesQueue) QCOMPARE(::write(P.Master, "\r\nOK\r\n", 6), ssize_t(6));
+    P.CloseMaster();
+    const int Before =
+        int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot).size());
+    if (bySend) {
+      QElapsedTimer T;
+      T.start();
+      QCOMPARE(D.Transmit("AT^MONI\r", 8), 0u);
+      QVERIFY2(T.elapsed() < 50, qPrintable(QString::number(T.elapsed())));
+    } else {
+      D.PollWindowProc();
+    }
+    QCOMPARE(Lost, 1);
+    QVERIFY(!D.IsOpen());
+    const int After =
+        int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot).size());
+    QCOMPARE(After, Before - 1);
+    for (int I = 0; I < 3; ++I) D.PollWindowProc();
+    QVERIFY(!D.TransmitText("AT\r"));
+    QCOMPARE(Lost, 1);
+    D.ClosePort();
+    QVERIFY(!D.IsOpen());
+  }
+
+  // Input parity checking is off whatever an earlier user of the device left on, at open and
+  // whenever the line is set again.
+  void inputParityCheckCleared() {
+    TPty P;
+    if (!P.Open()) QSKIP("no pseudo-terminal");
+    termios T{};
+    QCOMPARE(tcgetattr(P.Slave, &T), 0);
+    T.c_iflag |= INPCK;
+    QCOMPARE(tcsetattr(P.Slave, TCSANOW, &T), 0);
+    TSerialPortDriver D;
+    D.SetPortName(P.SlaveName);
+    QVERIFY(D.OpenPort());
+    QCOMPARE(tcgetattr(P.Slave, &T), 0);
+    QCOMPARE(T.c_iflag & INPCK, tcflag_t(0));
+    T.c_iflag |= INPCK;
+    QCOMPARE(tcsetattr(P.Slave, TCSANOW, &T), 0);
+    D.SetParity(TParity::ptEVEN);  // applied at once while open
+    QCOMPARE(tcgetattr(P.Slave, &T), 0);
+    QCOMPARE(T.c_iflag & INPCK, tcflag_t(0));
   }
 
   void resolvesComThroughPortMap() {

@@ -547,6 +547,59 @@ class TestSerialDriver : public QObject {
     QVERIFY(!R.S->Reads.empty());
     QCOMPARE(*std::max_element(R.S->Reads.begin(), R.S->Reads.end()), largestRead);
   }
+
+  // Where the loss is found: by the receive poll, by a send before its first byte, or by a
+  // send after part of the text went out. Every way closes the port and reports once.
+  void deviceLost_data() {
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<std::uint32_t>("hangUpAfter");  // bytes written before the device goes
+    QTest::addColumn<std::uint32_t>("sent");         // what the send reports
+    QTest::newRow("receive poll") << "poll" << 0xFFFFFFFFu << 0u;
+    QTest::newRow("send, nothing out") << "send" << 0xFFFFFFFFu << 0u;
+    QTest::newRow("send, part out") << "send" << 4u << 4u;
+  }
+  void deviceLost() {
+    QFETCH(QString, where);
+    QFETCH(std::uint32_t, hangUpAfter);
+    QFETCH(std::uint32_t, sent);
+    TRig R;
+    int Lost = 0;
+    bool OpenInEvent = true;
+    R.D->OnDeviceLost = [&](QObject* Sender) {
+      ++Lost;
+      QCOMPARE(Sender, R.D.get());
+      OpenInEvent = R.D->IsOpen();
+    };
+    QVERIFY(R.D->OpenPort());
+    R.S->Input = "late";
+    R.S->MaxPerWrite = 2;
+    R.S->HangUpAfter = hangUpAfter;
+    if (hangUpAfter == 0xFFFFFFFFu) R.S->HangUp = true;
+    *R.Step = 1;
+    const std::uint32_t Before = *R.Now;
+    if (where == QLatin1String("poll")) {
+      R.D->PollWindowProc();
+      QVERIFY(R.S->Reads.empty());  // nothing is read from a gone device
+    } else {
+      QCOMPARE(R.D->Transmit("AT^MONI\r", 8), sent);
+      // No spinning out the 500 ms send time-out.
+      QVERIFY2(*R.Now - Before < 20, qPrintable(QString::number(*R.Now - Before)));
+    }
+    QCOMPARE(Lost, 1);
+    QVERIFY(!OpenInEvent);
+    QVERIFY(!R.D->IsOpen());
+    QVERIFY(!R.S->Open);
+    QVERIFY(R.Got.isEmpty());
+    // Found gone, it stays quiet: no second report from a poll or a send.
+    R.D->PollWindowProc();
+    QVERIFY(!R.D->TransmitText("AT\r"));
+    QCOMPARE(Lost, 1);
+    // A device that comes back opens as new.
+    R.S->HangUpAfter = 0xFFFFFFFFu;
+    QVERIFY(R.D->OpenPort());
+    QVERIFY(R.D->TransmitText("AT\r"));
+    QCOMPARE(Lost, 1);
+  }
 };
 
 QTEST_MAIN(TestSerialDriver)

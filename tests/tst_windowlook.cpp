@@ -90,6 +90,19 @@ void TestWindowLook::windowFrame() {
   QVERIFY(!W.windowIcon().isNull());
   for (int Size : {16, 24, 32, 48})
     QVERIFY2(!W.windowIcon().pixmap(Size, Size).isNull(), qPrintable(QString::number(Size)));
+  // The sizes the icon offers a window manager: exactly these, each drawn, none scaled up
+  // from a default list (a bare drawing would be offered at 16, 32, 64 and 128).
+  const QList<QSize> Offered{{16, 16}, {24, 24}, {32, 32}, {48, 48}};
+  QCOMPARE(W.windowIcon().availableSizes(), Offered);
+  QCOMPARE(TForm3::ApplicationIcon().availableSizes(), Offered);
+  for (const QSize& Size : Offered) {
+    const QImage Image = W.windowIcon().pixmap(Size).toImage();
+    QCOMPARE(Image.size(), Size);
+    bool Drawn = false;
+    for (int Y = 0; Y < Image.height() && !Drawn; ++Y)
+      for (int X = 0; X < Image.width() && !Drawn; ++X) Drawn = qAlpha(Image.pixel(X, Y)) > 0;
+    QVERIFY2(Drawn, qPrintable(QString::number(Size.width())));
+  }
 }
 
 void TestWindowLook::controlGeometry_data() {

@@ -12,12 +12,30 @@
 #include "serial/platform/PortResolver.h"
 #include "serial/platform/Ticks.h"
 
+namespace {
+
+// What a terminal answers once its device has gone: a USB adapter unplugged (EIO, ENODEV), a
+// pseudo-terminal whose other end closed (EIO), a line hung up (EIO, ENXIO).
+bool IsHangUpError(int Error) {
+  return Error == EIO || Error == ENXIO || Error == ENODEV || Error == EPIPE;
+}
+
+}  // namespace
+
 TLinuxSerialDevice::~TLinuxSerialDevice() {
   Close();
 }
 
 bool TLinuxSerialDevice::Fail() {
   FLastError = errno;
+  if (IsHangUpError(FLastError)) FHungUp = true;
+  return false;
+}
+
+bool TLinuxSerialDevice::HangUp(int Error) {
+  FHungUp = true;
+  FLastError = Error;
+  errno = Error;
   return false;
 }
 
@@ -57,6 +75,7 @@ bool TLinuxSerialDevice::OpenPath(const QByteArray& Path) {
     return false;
   }
   cfmakeraw(&Tio);
+  Tio.c_iflag &= ~static_cast<tcflag_t>(INPCK);  // left on by an earlier program, it would stay
   Tio.c_cflag |= CLOCAL | CREAD;
   Tio.c_cc[VMIN] = 0;
   Tio.c_cc[VTIME] = 0;
@@ -68,6 +87,7 @@ bool TLinuxSerialDevice::OpenPath(const QByteArray& Path) {
   }
   FFd = Fd;
   FLastError = 0;
+  FHungUp = false;
   return true;
 }
 
@@ -133,7 +153,9 @@ bool TLinuxSerialDevice::SetCommState(const TDeviceControlBlock& Dcb) {
       errno = EINVAL;
       return Fail();
   }
-  // Parity is generated on output; input parity errors are not checked, as fParity says.
+  // Parity is generated on output; input parity errors are checked only when fParity asks,
+  // whatever an earlier user of the device left set.
+  Tio.c_iflag &= ~static_cast<tcflag_t>(INPCK);
   if (Dcb.Flags & dcb::fParity) Tio.c_iflag |= INPCK;
   // Linux has no one and a half stop bits; the longer frame is the safe choice.
   if (Dcb.StopBits == 0)
@@ -205,6 +227,10 @@ bool TLinuxSerialDevice::ClearCommError(std::uint32_t& InQue, std::uint32_t& Out
     errno = EBADF;
     return Fail();
   }
+  // A gone device shows on the descriptor itself; the queue counts alone would only read
+  // as an idle line.
+  pollfd P{FFd, POLLIN, 0};
+  if (::poll(&P, 1, 0) > 0 && (P.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return HangUp(EIO);
   int In = 0;
   int Out = 0;
   if (ioctl(FFd, FIONREAD, &In) != 0) return Fail();
@@ -265,10 +291,15 @@ bool TLinuxSerialDevice::Write(const void* Data, std::uint32_t Count, std::uint3
       continue;
     }
     if (Put < 0 && errno == EINTR) continue;
+    // A gone device ends the send at once: nothing will ever take the rest.
+    if (Put < 0 && IsHangUpError(errno)) {
+      HangUp(errno);
+      return Written > 0;
+    }
     const std::uint32_t Spent = GetTickCount() - Start;
     if (Put < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-      // A hung-up device fails at once; waiting out the time-out here keeps a caller's send
-      // loop from spinning hot until its own time-out.
+      // Another failure: waiting out the time-out here keeps a caller's send loop from
+      // spinning hot until its own time-out.
       FLastError = errno;
       if (Spent < FWriteTimeoutMs) SleepMs(FWriteTimeoutMs - Spent);
       return Written > 0;
@@ -281,10 +312,7 @@ bool TLinuxSerialDevice::Write(const void* Data, std::uint32_t Count, std::uint3
     pollfd P{FFd, POLLOUT, 0};
     ::poll(&P, 1, static_cast<int>(FWriteTimeoutMs - Spent));
     if (P.revents & (POLLHUP | POLLERR | POLLNVAL)) {
-      const std::uint32_t Now = GetTickCount() - Start;
-      if (Now < FWriteTimeoutMs) SleepMs(FWriteTimeoutMs - Now);
-      errno = EIO;
-      FLastError = errno;
+      HangUp(EIO);
       return Written > 0;
     }
   }

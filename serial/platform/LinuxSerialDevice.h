@@ -23,15 +23,18 @@ class TLinuxSerialDevice final : public ISerialDevice {
   bool Read(void* Buffer, std::uint32_t Count, std::uint32_t& Got) override;
   bool Write(const void* Data, std::uint32_t Count, std::uint32_t& Written) override;
   int LastError() const override { return FLastError; }
+  bool HungUp() const override { return FHungUp; }
 
  private:
-  bool Fail();  // keeps errno, returns false
+  bool Fail();             // keeps errno, returns false; a hang-up errno marks the device gone
+  bool HangUp(int Error);  // marks the device gone with Error, returns false
   bool OpenPath(const QByteArray& Path);
 
   TModemManagerInhibitor FModemManager;  // holds ModemManager off the device while open
 
   int FFd = -1;
   int FLastError = 0;
+  bool FHungUp = false;
   std::uint32_t FWriteTimeoutMs = 10;
 };
 

@@ -80,4 +80,7 @@ class ISerialDevice {
   // Gives up after the write time-out; Written holds what went out.
   virtual bool Write(const void* Data, std::uint32_t Count, std::uint32_t& Written) = 0;
   virtual int LastError() const = 0;
+  // True once an operation found the device gone (hung up, unplugged, its other end closed),
+  // as opposed to slow; stays true until the next Open. A device that cannot tell says false.
+  virtual bool HungUp() const { return false; }
 };

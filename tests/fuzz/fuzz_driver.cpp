@@ -1,6 +1,6 @@
 // The driver's receive poll and packet path over a device whose queue counts, read sizes and
 // failures the fuzzer chooses, with a clock it drives and handlers that may close the port or
-// destroy the driver from inside an event.
+// destroy the driver from inside an event; the device may also go away (hang up) at any step.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -44,6 +44,8 @@ struct TLine {
   std::uint32_t MaxPerWrite = 0xFFFFFFFFu;
   std::uint32_t LastReportedIn = 0;
   int CallsWhileClosed = 0;
+  bool HangUp = false;  // the device is gone until the next open
+  int Lost = 0;         // loss events raised
   std::vector<TRecord> Log;
 };
 
@@ -54,8 +56,10 @@ class TFuzzDevice final : public ISerialDevice {
   bool Open(const QString&) override {
     if (L->Open) return false;
     L->Open = true;
+    L->HangUp = false;
     return true;
   }
+  bool HungUp() const override { return L->HangUp; }
   void Close() override { L->Open = false; }
   bool IsOpen() const override { return L->Open; }
   bool SetCommState(const TDeviceControlBlock&) override { return Touch(); }
@@ -68,7 +72,7 @@ class TFuzzDevice final : public ISerialDevice {
   }
   bool ClearCommError(std::uint32_t& InQue, std::uint32_t& OutQue) override {
     InQue = OutQue = 0;
-    if (!Touch()) return false;
+    if (!Touch() || L->HangUp) return false;
     InQue = L->ReportIn.value_or(static_cast<std::uint32_t>(L->Input.size()));
     L->ReportIn.reset();
     L->LastReportedIn = InQue;
@@ -82,7 +86,7 @@ class TFuzzDevice final : public ISerialDevice {
   bool Read(void* Buffer, std::uint32_t Count, std::uint32_t& Got) override {
     Got = 0;
     TRecord R{TRecord::Read, Count, false, static_cast<const std::uint8_t*>(Buffer), {}};
-    if (Touch() && !L->FailReads) {
+    if (Touch() && !L->FailReads && !L->HangUp) {
       Got = std::min({Count, L->MaxPerRead, static_cast<std::uint32_t>(L->Input.size())});
       // Writing the whole count asked for shows a read larger than the buffer at once.
       std::memset(Buffer, 0xA5, Count);
@@ -97,7 +101,7 @@ class TFuzzDevice final : public ISerialDevice {
   }
   bool Write(const void* Data, std::uint32_t Count, std::uint32_t& Written) override {
     Written = 0;
-    if (!Touch()) return false;
+    if (!Touch() || L->HangUp) return false;
     Written = std::min(Count, L->MaxPerWrite);
     L->Written.append(static_cast<const char*>(Data), Written);
     return Written > 0;
@@ -208,6 +212,11 @@ void InstallHandlers(TRun& Run) {
   Run.Driver->OnReceivePacket = [Handle](QObject*, const std::uint8_t* Data, std::uint32_t Size) {
     Handle(TRecord::Packet, Data, Size);
   };
+  Run.Driver->OnDeviceLost = [R](QObject* Sender) {
+    ++R->Line->Lost;
+    // Closed before the news: nothing the handler does can touch the gone device.
+    FUZZ_CHECK(Sender == R->Driver && !R->Driver->IsOpen() && !R->Line->Open);
+  };
 }
 
 void ApplySetting(FuzzedDataProvider& In, TSerialPortDriver& D) {
@@ -257,11 +266,23 @@ void Poll(FuzzedDataProvider& In, TRun& Run) {
   const std::int32_t Timeout = D.PacketTimeout();
   const std::int64_t StartBefore = D.PacketStart();
   const qsizetype Before = L.Input.size();
+  const bool Gone = L.HangUp;
+  const int LostBefore = L.Lost;
   L.Log.clear();
   L.CallsWhileClosed = 0;
   L.LastReportedIn = 0;
 
   D.PollWindowProc();
+
+  if (WasOpen && Gone) {
+    // A gone device is reported once, read from never, and closed.
+    FUZZ_CHECK(L.Lost == LostBefore + 1);
+    FUZZ_CHECK(L.Log.empty() && L.Input.size() == Before);
+    FUZZ_CHECK(Run.Driver != nullptr && !Run.Driver->IsOpen() && !L.Open);
+    FUZZ_CHECK(L.CallsWhileClosed == 0);
+    return;
+  }
+  FUZZ_CHECK(L.Lost == LostBefore);
 
   const bool Destroyed = Run.Driver == nullptr;
   const bool Closed = !Destroyed && WasOpen && !Run.Driver->IsOpen();
@@ -306,12 +327,23 @@ void Transmit(FuzzedDataProvider& In, TRun& Run) {
   const std::uint32_t Timeout = In.ConsumeIntegralInRange<std::uint32_t>(0, 50);
   L.Written.clear();
   L.TickStep = 1;  // the send loop spins on the clock; let it move
+  const bool WasOpen = Run.Driver->IsOpen();
+  const bool Gone = L.HangUp;
+  const int LostBefore = L.Lost;
+  const std::uint32_t Start = L.Now;
   const std::uint32_t Sent =
       Run.Driver->TransmitTimed(Text.constData(), static_cast<std::uint32_t>(Text.size()), Timeout);
   L.TickStep = 0;
   FUZZ_CHECK(Sent == static_cast<std::uint32_t>(L.Written.size()));
   FUZZ_CHECK(Text.startsWith(L.Written));
-  if (!Run.Driver->IsOpen()) FUZZ_CHECK(Sent == 0);
+  if (!WasOpen) FUZZ_CHECK(Sent == 0);
+  if (WasOpen && Gone && !Text.isEmpty()) {
+    // Given up at once, not after the time-out, and reported once.
+    FUZZ_CHECK(Sent == 0 && L.Now - Start < 8);
+    FUZZ_CHECK(L.Lost == LostBefore + 1 && !Run.Driver->IsOpen());
+  } else {
+    FUZZ_CHECK(L.Lost == LostBefore);
+  }
 }
 
 }  // namespace
@@ -341,7 +373,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
 
   for (int Step = 0; Step < 64 && In.remaining_bytes() > 0 && Run.Driver != nullptr; ++Step) {
     TSerialPortDriver& D = *Run.Driver;
-    switch (In.ConsumeIntegralInRange(0, 9)) {
+    switch (In.ConsumeIntegralInRange(0, 10)) {
       case 0:
       case 1: {  // bytes arrive on the line
         const std::string Bytes = In.ConsumeRandomLengthString(4 * 8192);
@@ -371,12 +403,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
       case 8:
         Transmit(In, Run);
         break;
+      case 9:  // the device goes away
+        Line->HangUp = true;
+        break;
       default:  // close and open again: the open purges, so no partial packet survives
         D.ClosePort();
         FUZZ_CHECK(!D.IsOpen());
         if (In.ConsumeBool()) ApplySetting(In, D);
         FUZZ_CHECK(D.OpenPort());
-        FUZZ_CHECK(D.PacketStart() == -1 && Line->Input.isEmpty());
+        FUZZ_CHECK(D.PacketStart() == -1 && Line->Input.isEmpty() && !Line->HangUp);
         break;
     }
   }

@@ -28,6 +28,8 @@ struct TFakeSerialState {
   std::uint32_t MaxPerWrite = 0xFFFFFFFFu;  // bytes one Write takes at most
   bool ModemOk = true;
   std::uint32_t ModemBits = 0;
+  bool HangUp = false;                      // the device is gone
+  std::uint32_t HangUpAfter = 0xFFFFFFFFu;  // it goes once this many bytes were written
 };
 
 class TFakeSerialDevice final : public ISerialDevice {
@@ -37,6 +39,7 @@ class TFakeSerialDevice final : public ISerialDevice {
   bool Open(const QString& Name) override {
     if (!S->CanOpen || S->Open) return false;
     S->Open = true;
+    S->HangUp = false;
     S->OpenedName = Name;
     return true;
   }
@@ -57,9 +60,9 @@ class TFakeSerialDevice final : public ISerialDevice {
     return true;
   }
   bool ClearCommError(std::uint32_t& InQue, std::uint32_t& OutQue) override {
-    InQue = static_cast<std::uint32_t>(S->Input.size());
-    OutQue = S->OutQue;
-    return true;
+    InQue = S->HangUp ? 0 : static_cast<std::uint32_t>(S->Input.size());
+    OutQue = S->HangUp ? 0 : S->OutQue;
+    return !S->HangUp;
   }
   bool GetModemStatus(std::uint32_t& Bits) override {
     Bits = S->ModemOk ? S->ModemBits : 0;
@@ -73,12 +76,16 @@ class TFakeSerialDevice final : public ISerialDevice {
     return true;
   }
   bool Write(const void* Data, std::uint32_t Count, std::uint32_t& Written) override {
+    Written = 0;
+    if (S->HangUp) return false;
     Written = std::min({Count, S->WriteLimit, S->MaxPerWrite});
     S->WriteLimit -= Written;
     S->Output.append(static_cast<const char*>(Data), Written);
+    if (static_cast<std::uint32_t>(S->Output.size()) >= S->HangUpAfter) S->HangUp = true;
     return Written > 0;
   }
   int LastError() const override { return 0; }
+  bool HungUp() const override { return S->HangUp; }
 
  private:
   std::shared_ptr<TFakeSerialState> S;
