@@ -5,6 +5,8 @@
 
 #include "app/MiscLib.h"
 #include "app/ReplyText.h"
+#include "app/reports/FamilyReports.h"
+#include "app/reports/ReportFields.h"
 #include "serial/SerialPortDriver.h"
 #include "serial/platform/PortResolver.h"
 #include "serial/platform/Ticks.h"
@@ -41,6 +43,22 @@ TReportExchanges MoniReportExchanges() {
           {QByteArrayLiteral("AT^SMONC\r"), &ReadCellIdentities}};
 }
 
+TReportExchanges FamilyReportExchanges(TReportFamily Family) {
+  if (Family == TReportFamily::rfMonitor) return MoniReportExchanges();
+  TReportExchanges Exchanges;
+  for (const QByteArray& Command : FamilyCommands(Family)) Exchanges.push_back({Command, {}});
+  Exchanges.back().Read = [Family](const QList<QByteArray>& Lines,
+                                   const std::array<TCellInfo, 7>& Cells) {
+    TFamilyView Report = ReadFamilyReport(Family, Lines, Cells);
+    TCycleView View;
+    View.Serving = std::move(Report.Serving);
+    View.Neighbours = std::move(Report.Neighbours);
+    View.Identities = std::move(Report.Identities);
+    return View;
+  };
+  return Exchanges;
+}
+
 TModemSession::TModemSession(QObject* Owner)
     : QObject(Owner), FDriver(new TSerialPortDriver(this)), FDeviceWatch(new QTimer(this)) {
   FDriver->setObjectName(QStringLiteral("cpdModem"));
@@ -56,6 +74,11 @@ TModemSession::TModemSession(QObject* Owner)
 bool TModemSession::OpenPort() {
   if (FShutDown) return false;
   const bool WasOpen = FDriver->IsOpen();
+  if (!WasOpen) {
+    // A new connection may lead to another modem: its family is read anew.
+    FFamily = TReportFamily::rfMonitor;
+    FReportRefused = false;
+  }
   if (!FDriver->OpenPort()) return false;
   if (!WasOpen) {
     ++FGeneration;
@@ -117,6 +140,7 @@ bool TModemSession::ExecCommand(const QByteArray& Command, const QByteArray& Ter
   };
   FDriver->PurgeBuffers(true, false);
   FReply.clear();
+  FLastRefused = false;
   std::uint16_t Attempt = 0;
   for (;;) {
     FDriver->TransmitText(Command);  // a hang-up found here closes the port and abandons
@@ -132,9 +156,12 @@ bool TModemSession::ExecCommand(const QByteArray& Command, const QByteArray& Ter
       if (FReply.contains(Terminator) || TicksElapsed(Now, Start) > Timeout) break;
     }
     if (FReply.contains(Terminator)) {
+      FLastRefused = false;
       Notify(Command, TExchangeStage::Answered);
       return true;
     }
+    // An error reply ends without the terminator too; unlike silence, it is an answer.
+    FLastRefused = HasErrorLine(SplitReplyLines(FReply));
     FReply.clear();
     Notify(Command, TExchangeStage::Failed);
     ++Attempt;
@@ -183,19 +210,19 @@ bool TModemSession::ReadDeviceInfo() {
        {QByteArrayLiteral("AT+GSN\r"), &TModemSession::FImei},
        {QByteArrayLiteral("AT+CIMI\r"), &TModemSession::FImsi}}};
   const std::uint64_t Gen = FGeneration;
+  FFamily = TReportFamily::rfMonitor;
   for (const TQuery& Query : Queries) {
     if (!ExecCommand(Query.Command, OkTerminator, 1, ReplyTimeout)) return false;
     if (Abandoned(Gen)) return false;
     if (SplitReply() < 2) return false;
     this->*Query.Target = FLines.at(0);
   }
+  FFamily = ChooseReportFamily(FManufacturer);
   return true;
 }
 
 TReportExchanges TModemSession::ReportExchanges() const {
-  // The seam for other report families: the identity read while going online will choose
-  // among them here. Every modem speaks the one family known so far.
-  return MoniReportExchanges();
+  return FamilyReportExchanges(FFamily);
 }
 
 TCycleView TModemSession::ReadReply(const TReportReader& Reader) {
@@ -224,13 +251,16 @@ TCycleResult TModemSession::RunCycle(const std::function<void(const TCycleView&)
     std::optional<std::uint64_t> Outer;
     ~TRunning() { Slot = Outer; }
   } Running{FCycleGeneration, std::exchange(FCycleGeneration, Gen)};
+  bool Refused = false;
   for (const TReportExchange& Exchange : ReportExchanges()) {
     const bool Answered = ExecCommand(Exchange.Command, OkTerminator, 1, ReplyTimeout);
     if (Abandoned(Gen)) return TCycleResult::Abandoned;
+    Refused = Refused || (!Answered && FLastRefused);
     if (!Answered || !Exchange.Read || SplitReply() <= 1) continue;
     const TCycleView View = ReadReply(Exchange.Read);
     if (Apply) Apply(View);
     if (Abandoned(Gen)) return TCycleResult::Abandoned;
   }
+  FReportRefused = Refused;
   return TCycleResult::Done;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/CellReports.h"
+#include "app/reports/ReportFamily.h"
 
 class QTimer;
 class TSerialPortDriver;
@@ -48,6 +49,10 @@ TCycleView ReadCellIdentities(const QList<QByteArray>& Lines,
 
 // "AT^MONI", "AT^MONP", "AT^SMONC": the family every modem of no other known family gets.
 TReportExchanges MoniReportExchanges();
+// The exchanges of a family's cycle. For the AT+CENG, AT#MONI and AT+CCED families the commands
+// before the last only switch the report on and are not read; the last one's reply goes through
+// the family's reader.
+TReportExchanges FamilyReportExchanges(TReportFamily Family);
 
 // How a cycle ended.
 enum class TCycleResult : std::uint8_t {
@@ -120,6 +125,12 @@ class TModemSession : public QObject {
 
   // The exchanges of one cycle for this modem.
   TReportExchanges ReportExchanges() const;
+  // The report family of the modem on this connection, chosen from the manufacturer once the
+  // identity has been read; rfMonitor until then, and for any maker of no other family.
+  TReportFamily Family() const { return FFamily; }
+  // Whether the last cycle that ran through had a command answered with an error: the modem
+  // does not speak the family's reports (or not now).
+  bool ReportRefused() const { return FReportRefused; }
   // Reads the current lines with Reader, keeps the records and fields it gives, returns it.
   TCycleView ReadReply(const TReportReader& Reader);
   // One monitoring cycle: every exchange in order, each answered reply of two or more lines
@@ -166,6 +177,9 @@ class TModemSession : public QObject {
   QList<QByteArray> FLines;
   QList<QByteArray> FFields;
   std::array<TCellInfo, 7> FCells{};
+  TReportFamily FFamily = TReportFamily::rfMonitor;
+  bool FReportRefused = false;
+  bool FLastRefused = false;  // the last exchange failed with an error reply
   QByteArray FManufacturer;
   QByteArray FModel;
   QByteArray FRevision;

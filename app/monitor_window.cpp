@@ -15,6 +15,7 @@
 #include "app/CycleCaption.h"
 #include "app/LevelBar.h"
 #include "app/ReplyText.h"
+#include "app/reports/ReportFamily.h"
 #include "history/LevelHistory.h"
 #include "history/RxLevelChart.h"
 #include "history/RxLevelStats.h"
@@ -26,6 +27,8 @@ namespace {
 const QString Title = QStringLiteral("Vantrel");
 const QString OnlineHint = QStringLiteral("Check to go online");
 const QString LostHint = QStringLiteral("Device lost");
+const QString GridHint = QStringLiteral("Monitoring data");
+const QString MonitorHint = QStringLiteral("Check to go monitoring");
 
 const QColor WindowColor(196, 196, 255);
 const QColor WindowFontColor(0, 0, 64);
@@ -145,7 +148,7 @@ void TForm3::BuildControls() {
   auto* Shape1 = new TFrameShape(this);
   Shape1->setObjectName(QStringLiteral("Shape1"));
   Shape1->setGeometry(216, 4, 556, 288);
-  Shape1->setToolTip(QStringLiteral("Monitoring data"));
+  Shape1->setToolTip(GridHint);
 
   int LabelNo = 2;
   auto MakeLabel = [&](const QString& Caption, int Left, int Top, bool Heading) {
@@ -176,7 +179,7 @@ void TForm3::BuildControls() {
   cbxMonitor = new QCheckBox(QStringLiteral("Monitor"), this);
   cbxMonitor->setObjectName(QStringLiteral("cbxMonitor"));
   cbxMonitor->setGeometry(122, 8, 71, 17);
-  cbxMonitor->setToolTip(QStringLiteral("Check to go monitoring"));
+  cbxMonitor->setToolTip(MonitorHint);
   cbxMonitor->setEnabled(false);
 
   MakeLabel(QStringLiteral("Info"), 123, 27, true);
@@ -246,7 +249,7 @@ void TForm3::BuildControls() {
     Bar->setGeometry(BarLeft[I], 40, 42, 109);
     Bar->SetRange(-113, -47);
     Bar->SetPosition(-113);
-    Bar->setToolTip(QStringLiteral("Monitoring data"));
+    Bar->setToolTip(GridHint);
   }
   struct TRow {
     const char* Prefix;
@@ -269,7 +272,7 @@ void TForm3::BuildControls() {
       Cell->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
       Cell->setAutoFillBackground(true);
       SetBaseColor(Cell, CellColor);
-      Cell->setToolTip(QStringLiteral("Monitoring data"));
+      Cell->setToolTip(GridHint);
     }
   }
 
@@ -427,7 +430,9 @@ void TForm3::cbxOnlineClick() {
     FSession->StopWatching();
     cbxOnline->setToolTip(OnlineHint);
     ClearAll();
-    if (!FSession->OpenPort()) {
+    const bool Opened = FSession->OpenPort();
+    ShowReportFamily(false);  // none read on this connection yet
+    if (!Opened) {
       cbxOnline->setChecked(false);
       return;
     }
@@ -454,6 +459,7 @@ bool TForm3::ReadDeviceInfo() {
   lbeRevision->setText(QString::fromLatin1(FSession->Revision()));
   lbeIMEI->setText(QString::fromLatin1(FSession->Imei()));
   lbeIMSI->setText(QString::fromLatin1(FSession->Imsi()));
+  ShowReportFamily(true);
   return true;
 }
 
@@ -488,6 +494,7 @@ void TForm3::PollCells() {
     Result = FSession->RunCycle([this](const TCycleView& View) { ApplyView(View); });
   }
   if (Result != TCycleResult::Done) return;
+  ShowReportFamily(true);
   setWindowTitle(CycleCaption(Title, QTime::currentTime(), LocaleTimeSeparator(QLocale())));
 }
 
@@ -547,6 +554,29 @@ void TForm3::ApplyView(const TCycleView& View) {
   }
 }
 
+void TForm3::ShowReportFamily(bool Identified) {
+  // A modem of the three reports keeps the window's own hints. For another family the grid and
+  // the Monitor switch also say which command its cells come from, and when the modem answers
+  // that with ERROR, why the grid stays empty.
+  const TReportFamily Family = FSession->Family();
+  const QString Note = FamilyNote(Family, FSession->ReportRefused());
+  const QString Added = Family == TReportFamily::rfMonitor ? QString() : QLatin1Char('\n') + Note;
+  if (Added != FHintAdded) {
+    FHintAdded = Added;
+    findChild<QWidget*>(QStringLiteral("Shape1"))->setToolTip(GridHint + Added);
+    for (TLevelBar* Bar : FLevelBars) Bar->setToolTip(GridHint + Added);
+    for (const auto* Row : {&FBandTexts, &FChannelTexts, &FLevelTexts, &FBsicTexts, &FCellIdTexts})
+      for (QLabel* Cell : *Row) Cell->setToolTip(GridHint + Added);
+    cbxMonitor->setToolTip(MonitorHint + Added);
+  }
+  // The settings dialog, open only while offline, tells what was learnt of the modem last time.
+  if (Identified) {
+    FModemNote = QStringLiteral("Online last with %1 \u2014 %2")
+                     .arg(QString::fromLatin1(TrimBlanks(FSession->Manufacturer())), Note);
+    FModemNotePort = cpdModem->PortName();
+  }
+}
+
 void TForm3::asrRxLevelAfterAdd(TLevelHistory*, std::int32_t) {
   asrRxLevel->RefreshLevelLines();
   memStat->clear();
@@ -561,6 +591,7 @@ void TForm3::btnOptsClick() {
   const bool Watching = FSession->Watching();
   FSession->StopWatching();
   TSerialSettingsForm Dialog(this, cpdModem);
+  if (FModemNotePort == cpdModem->PortName()) Dialog.ShowModemNote(FModemNote);
   Dialog.exec();
   if (Watching && FDeviceLost) FSession->WatchForDevice();
 }

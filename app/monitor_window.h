@@ -97,6 +97,9 @@ class TForm3 : public QWidget {
   void ApplyDriverDesignSettings();
   void WireEvents();
   void ShowCellText(QLabel* Cell, const TCellText& Text);
+  // Tells the user which report family the session reads the modem's cells with; Identified
+  // once the identity of the modem on this connection has been read.
+  void ShowReportFamily(bool Identified);
   // Puts what one report gave on the controls; parts the view leaves out stay as they are.
   void ApplyView(const TCycleView& View);
   // The device went away: offline as if the user had unchecked Online, then watch for it.
@@ -117,6 +120,11 @@ class TForm3 : public QWidget {
   std::array<QLabel*, 7> FLevelTexts{};
   std::array<QLabel*, 7> FBsicTexts{};
   std::array<QLabel*, 7> FCellIdTexts{};
+  // What the grid's and Monitor's hints add to their own: the family, when not rfMonitor.
+  QString FHintAdded;
+  // What the settings dialog tells of the modem last online, and on which port.
+  QString FModemNote;
+  QString FModemNotePort;
 
   // Components.
   TSerialPortDriver* cpdModem = nullptr;

@@ -139,6 +139,12 @@ TSerialSettingsForm::TSerialSettingsForm(QWidget* Owner, TSerialPortDriver* Driv
   ModemManagerLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   ModemManagerLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   ModemManagerLabel->hide();
+  ModemNoteLabel = new QLabel(this);
+  ModemNoteLabel->setObjectName(QStringLiteral("ModemNoteLabel"));
+  ModemNoteLabel->setWordWrap(true);
+  ModemNoteLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  ModemNoteLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  ModemNoteLabel->hide();
 
   setTabOrder(SettingsPageControl, OkButton);
   setTabOrder(OkButton, CancelButton);
@@ -219,17 +225,30 @@ void TSerialSettingsForm::ShowPortInfo() {
 }
 
 void TSerialSettingsForm::ShowModemManagerNote(const TModemManagerNote& Note) {
-  const QString Text = ModemManagerText(Note);
-  ModemManagerLabel->setText(Text);
+  ModemManagerLabel->setText(ModemManagerText(Note));
   ModemManagerLabel->setToolTip(Note.Error);
-  constexpr int Top = 206 + 58;
-  if (Text.isEmpty()) {
-    ModemManagerLabel->hide();
-    setFixedSize(314, Top);
-    return;
+  LayoutNotes();
+}
+
+void TSerialSettingsForm::ShowModemNote(const QString& Text) {
+  // The note belongs to the port chosen now; another choice is another device.
+  FModemNote = Text;
+  FModemNotePort = PortComboBox->currentIndex();
+  LayoutNotes();
+}
+
+void TSerialSettingsForm::LayoutNotes() {
+  ModemNoteLabel->setText(PortComboBox->currentIndex() == FModemNotePort ? FModemNote : QString());
+  int Top = 206 + 58;
+  for (QLabel* Note : {ModemManagerLabel, ModemNoteLabel}) {
+    if (Note->text().isEmpty()) {
+      Note->hide();
+      continue;
+    }
+    const int Height = Note->heightForWidth(302);
+    Note->setGeometry(6, Top - 2, 302, Height);
+    Note->show();
+    Top += Height + 2;
   }
-  const int Height = ModemManagerLabel->heightForWidth(302);
-  ModemManagerLabel->setGeometry(6, Top - 2, 302, Height);
-  ModemManagerLabel->show();
-  setFixedSize(314, Top + Height + 2);
+  setFixedSize(314, Top);
 }

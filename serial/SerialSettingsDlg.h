@@ -30,6 +30,11 @@ class TSerialSettingsForm : public QDialog {
   void LoadSettings();
   void OkButtonClick();
 
+  // What the program learnt of the modem on the chosen port when it was last online (how it
+  // reads its cells, say). Shown below the port details while that port stays chosen; empty
+  // hides it.
+  void ShowModemNote(const QString& Text);
+
   // How validation messages reach the user; tests replace it so that no modal
   // box waits for a person.
   std::function<void(const QString& Text, const QString& Title)> ShowError;
@@ -41,6 +46,8 @@ class TSerialSettingsForm : public QDialog {
  private:
   void ShowPortInfo();
   void ShowModemManagerNote(const TModemManagerNote& Note);
+  // Places the notes below the port details, each only when it has text, and fits the dialog.
+  void LayoutNotes();
 
   TSerialPortDriver* FDriver;
   QTabWidget* SettingsPageControl = nullptr;
@@ -55,6 +62,9 @@ class TSerialSettingsForm : public QDialog {
   QComboBox* DevCheckComboBox = nullptr;
   QLabel* PortInfoLabel = nullptr;
   QLabel* ModemManagerLabel = nullptr;
+  QLabel* ModemNoteLabel = nullptr;
+  QString FModemNote;
+  int FModemNotePort = -1;
   QPushButton* OkButton = nullptr;
   QPushButton* CancelButton = nullptr;
 };

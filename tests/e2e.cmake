@@ -26,3 +26,10 @@ target_include_directories(tst_e2e_lost PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_compile_definitions(tst_e2e_lost PRIVATE
                            VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
 add_dependencies(tst_e2e_lost vantrel-modem-sim)
+# The window against simulated modems of the AT+CENG, AT#MONI and AT+CCED families.
+vantrel_add_test(tst_e2e_families SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_families.cpp
+                 LIBS vantrel_app TIMEOUT 240)
+target_include_directories(tst_e2e_families PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_compile_definitions(tst_e2e_families PRIVATE
+                           VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
+add_dependencies(tst_e2e_families vantrel-modem-sim)

@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -16,6 +17,7 @@ class TestSerialSettings : public QObject {
   void okAppliesThroughTheDriver();
   void roundTripOfTheOffChoices();
   void opensOnTheFirstPage();
+  void modemNoteFollowsItsPort();
 };
 
 namespace {
@@ -126,6 +128,35 @@ void TestSerialSettings::opensOnTheFirstPage() {
   QCOMPARE(Tabs->tabText(0), QStringLiteral("Base Settings"));
   QCOMPARE(Tabs->tabText(1), QStringLiteral("Flow Control"));
   QCOMPARE(Tabs->tabText(2), QStringLiteral("Device Control"));
+}
+
+void TestSerialSettings::modemNoteFollowsItsPort() {
+  TDialogRun Run;
+  auto* Note = Run.Form->findChild<QLabel*>(QStringLiteral("ModemNoteLabel"));
+  QVERIFY(Note);
+  const int Plain = Run.Form->height();
+  QVERIFY(!Note->isVisibleTo(Run.Form.get()));
+
+  const QString Text = QStringLiteral("Online last with SIMCOM_Ltd \u2014 reports: AT+CENG");
+  Run.Form->ShowModemNote(Text);
+  QVERIFY(Note->isVisibleTo(Run.Form.get()));
+  QCOMPARE(Note->text(), Text);
+  // Below the port details, inside the dialog, which grew to hold it.
+  QVERIFY(Note->geometry().top() >= 206 + 54);
+  QVERIFY(Run.Form->height() > Plain);
+  QVERIFY(Run.Form->rect().contains(Note->geometry()));
+
+  // Another port is another device: the note is not about it.
+  Run.Box("PortComboBox")->setCurrentIndex(5);
+  QVERIFY(!Note->isVisibleTo(Run.Form.get()));
+  QCOMPARE(Run.Form->height(), Plain);
+  Run.Box("PortComboBox")->setCurrentIndex(2);
+  QVERIFY(Note->isVisibleTo(Run.Form.get()));
+  QCOMPARE(Note->text(), Text);
+
+  Run.Form->ShowModemNote(QString());
+  QVERIFY(!Note->isVisibleTo(Run.Form.get()));
+  QCOMPARE(Run.Form->height(), Plain);
 }
 
 QTEST_MAIN(TestSerialSettings)

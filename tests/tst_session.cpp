@@ -12,6 +12,7 @@
 using vantrel::test::SimProcess;
 
 Q_DECLARE_METATYPE(TCycleResult)
+Q_DECLARE_METATYPE(TReportFamily)
 
 namespace {
 
@@ -45,6 +46,8 @@ class TestSession : public QObject {
  private slots:
   void initTestCase();
   void onlineAndACycle();
+  void familyCycle_data();
+  void familyCycle();
   void changeInsideAWait_data();
   void changeInsideAWait();
   void lostDeviceAndBack_data();
@@ -88,6 +91,76 @@ void TestSession::onlineAndACycle() {
 }
 
 // Something changes while the cycle waits for its serving report.
+void TestSession::familyCycle_data() {
+  QTest::addColumn<QStringList>("Options");
+  QTest::addColumn<TReportFamily>("Family");
+  QTest::addColumn<QStringList>("Cycle");
+  QTest::addColumn<bool>("Refused");
+  const TReportFamily Ceng = TReportFamily::rfCeng;
+  QTest::newRow("SIM800") << QStringList{"--family", "ceng"} << Ceng
+                          << QStringList{"AT+CENG=1,1", "AT+CENG?"} << false;
+  QTest::newRow("Telit") << QStringList{"--family", "moni"} << TReportFamily::rfMoni
+                         << QStringList{"AT#MONI=7", "AT#MONI"} << false;
+  QTest::newRow("Wavecom") << QStringList{"--family", "cced"} << TReportFamily::rfCced
+                           << QStringList{"AT+CCED=0,3"} << false;
+  QTest::newRow("report refused") << QStringList{"--family", "ceng", "--error", "AT+CENG?"} << Ceng
+                                  << QStringList{"AT+CENG=1,1", "AT+CENG?"} << true;
+  QTest::newRow("switch refused") << QStringList{"--family", "ceng", "--error", "AT+CENG=1,1"}
+                                  << Ceng << QStringList{"AT+CENG=1,1", "AT+CENG?"} << true;
+  // Silence is no refusal: the modem may be busy, not lacking the command.
+  QTest::newRow("report unanswered")
+      << QStringList{"--family", "cced", "--unanswered", "AT+CCED=0,3"} << TReportFamily::rfCced
+      << QStringList{"AT+CCED=0,3"} << false;
+  QTest::newRow("other maker, AT^MONP refused")
+      << QStringList{"--error", "AT^MONP"} << TReportFamily::rfMonitor
+      << QStringList{"AT^MONI", "AT^MONP", "AT^SMONC"} << true;
+}
+
+void TestSession::familyCycle() {
+  QFETCH(QStringList, Options);
+  QFETCH(TReportFamily, Family);
+  QFETCH(QStringList, Cycle);
+  QFETCH(bool, Refused);
+  SimProcess Sim;
+  QVERIFY(Sim.start(QStringList{"--no-link", "--seed", "7"} + Options, FEnv));
+  TModemSession S;
+  TExchangeLog Log;
+  Log.Install(S);
+  S.Driver()->SetPortName(Sim.slavePath());
+  QVERIFY(S.OpenPort());
+  QVERIFY(S.InitModem());
+  QCOMPARE(S.Family(), TReportFamily::rfMonitor);  // not before the identity is read
+  QVERIFY(S.ReadDeviceInfo());
+  QCOMPARE(S.Family(), Family);
+  QCOMPARE(ChooseReportFamily(S.Manufacturer()), Family);
+
+  Log.Sent.clear();
+  QList<TCycleView> Views;
+  QCOMPARE(S.RunCycle([&Views](const TCycleView& V) { Views << V; }), TCycleResult::Done);
+  QCOMPARE(Log.Sent, Cycle);
+  QCOMPARE(S.ReportRefused(), Refused);
+  if (Family != TReportFamily::rfMonitor) {
+    // The family's one report fills serving column, neighbours and identities together.
+    const bool Reads = !Refused && !Options.contains(QStringLiteral("--unanswered"));
+    // A report switched off reads as no report: its view fills nothing.
+    const auto Filled = std::count_if(Views.begin(), Views.end(),
+                                      [](const TCycleView& V) { return V.Serving.has_value(); });
+    QCOMPARE(int(Filled), Reads ? 1 : 0);
+    if (Reads) {
+      QCOMPARE(Views.size(), 1);
+      QVERIFY(Views[0].Serving && Views[0].Neighbours && Views[0].Identities);
+      QCOMPARE(S.Cells()[0].Channel, Views[0].Serving->Cell.Channel);
+      QVERIFY(S.Cells()[0].Channel != 0);
+    }
+  }
+
+  // Another connection may lead to another modem: the family is read anew.
+  S.ClosePort();
+  QVERIFY(S.OpenPort());
+  QCOMPARE(S.Family(), TReportFamily::rfMonitor);
+  QVERIFY(!S.ReportRefused());
+}
+
 void TestSession::changeInsideAWait_data() {
   QTest::addColumn<QString>("change");
   QTest::addColumn<TCycleResult>("result");

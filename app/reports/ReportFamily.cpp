@@ -39,3 +39,13 @@ QString FamilyName(TReportFamily Family) {
   }
   return QStringLiteral("AT^MONI");
 }
+
+QString FamilyNote(TReportFamily Family, bool Refused) {
+  QString Note = QStringLiteral("reports: ");
+  if (Family == TReportFamily::rfMonitor)
+    Note += QStringLiteral("AT^MONI, AT^MONP, AT^SMONC");
+  else
+    Note += FamilyName(Family);
+  if (Refused) Note += QStringLiteral(" \u2014 the modem answers ERROR");
+  return Note;
+}

@@ -21,3 +21,7 @@ QList<QByteArray> FamilyCommands(TReportFamily Family);
 
 // Short name for the user: "AT^MONI", "AT+CENG", "AT#MONI" or "AT+CCED".
 QString FamilyName(TReportFamily Family);
+
+// What the program tells the user about how it reads the modem's cells: "reports: AT+CENG",
+// or "reports: AT^MONI, AT^MONP, AT^SMONC"; with Refused, that the modem answers ERROR to them.
+QString FamilyNote(TReportFamily Family, bool Refused);
