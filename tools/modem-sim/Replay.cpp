@@ -14,11 +14,12 @@ int number(const QString& text, int fallback) {
   return ok ? value : fallback;
 }
 
-// The AT^SMONC family prints the BSIC as its two digits NCC and BCC; the others as one number
+// AT^SMONC and AT#MONI print the BSIC as its two digits NCC and BCC; the others as one number
 // 0-63, eight times the NCC plus the BCC.
 void setBsic(const QString& text, Family family, int& ncc, int& bcc) {
   const QString t = text.trimmed();
-  if (family == Family::monitor && t.size() == 2 && t[0].isDigit() && t[1].isDigit()) {
+  const bool digitPair = family == Family::monitor || family == Family::moni;
+  if (digitPair && t.size() == 2 && t[0].isDigit() && t[1].isDigit()) {
     ncc = t[0].digitValue();
     bcc = t[1].digitValue();
   } else {
