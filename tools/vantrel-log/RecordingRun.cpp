@@ -90,7 +90,7 @@ QString TRecordingRun::PortProblem() const {
 TRecordingRun::TOnline TRecordingRun::GoOnline() {
   if (!FSession->OpenPort()) return TOnline::NoPort;
   if (FSession->InitModem() && FSession->ReadDeviceInfo()) {
-    FReports = FamilyName(ChooseReportFamily(FSession->Manufacturer()));
+    FReports = FamilyName(FSession->Family());
     return TOnline::Online;
   }
   FSession->ClosePort();
