@@ -9,14 +9,6 @@ constexpr std::int16_t NoLevel = -114;  // just below the weakest level a bar ca
 constexpr int FieldsPerColumn = 9;
 constexpr int IdentityFieldsNeeded = 7 * FieldsPerColumn;
 
-// Records keep only the low 16 bits of a parsed value.
-std::int16_t Low16Signed(std::int32_t Value) {
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(Value));
-}
-std::uint16_t Low16(std::int32_t Value) {
-  return static_cast<std::uint16_t>(Value);
-}
-
 QString Latin1(const QByteArray& Bytes) {
   return QString::fromLatin1(Bytes);
 }
@@ -79,19 +71,13 @@ QString ReadDetail(const QByteArray& Line, int First, int Last, std::int16_t& Fi
   return Latin1(Cut);
 }
 
-QString PlmnText(const TCellInfo& Cell) {
-  // A three-digit network code needs three places, or 310 and 260 would read as 31260.
-  const std::int64_t Scale = Cell.Mnc >= 100 ? 1000 : 100;
-  return QString::number(static_cast<std::int64_t>(Cell.Mcc) * Scale + Cell.Mnc);
-}
-
 QString ReadSeparatePlmn(const QByteArray& Line, TCellInfo& Cell) {
   std::int32_t Value = 0;
   if (!ParseCut(CutColumns(Line, 14, 17), Value)) return QStringLiteral("-");
   Cell.Mcc = Low16(Value);
   if (!ParseCut(CutColumns(Line, 18, 21), Value)) return QStringLiteral("-");
   Cell.Mnc = Low16(Value);
-  return PlmnText(Cell);
+  return PlmnText(Cell.Mcc, Cell.Mnc);
 }
 
 // Three country digits, then the two (or three) network digits.
@@ -102,7 +88,7 @@ QString ReadJoinedPlmn(const QByteArray& Line, TCellInfo& Cell) {
     if (C < '0' || C > '9') return QStringLiteral("-");
   Cell.Mcc = static_cast<std::uint16_t>(Digits.left(3).toUInt());
   Cell.Mnc = static_cast<std::uint16_t>(Digits.mid(3).toUInt());
-  return PlmnText(Cell);
+  return PlmnText(Cell.Mcc, Cell.Mnc);
 }
 
 QString ReadLac(const QByteArray& Line, int First, TCellInfo& Cell) {
@@ -137,6 +123,11 @@ TGsmBand ChannelBand(std::int32_t Channel) {
   if (Channel >= 955 && Channel <= 974) return TGsmBand::gbR;
   if (Channel >= 975 && Channel <= 1023) return TGsmBand::gbE;
   return TGsmBand::gbNone;
+}
+
+QString PlmnText(std::uint16_t Mcc, std::uint16_t Mnc, bool WrittenWithThreeDigits) {
+  const std::int64_t Scale = WrittenWithThreeDigits || Mnc >= 100 ? 1000 : 100;
+  return QString::number(static_cast<std::int64_t>(Mcc) * Scale + Mnc);
 }
 
 QString BandText(TGsmBand Band) {

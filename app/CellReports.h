@@ -24,6 +24,11 @@ QString BandText(TGsmBand Band);
 // Colour of a level bar or history bar as 0x00BBGGRR: deep blue for weak, pale for strong.
 std::uint32_t LevelColor(std::int16_t Level);
 
+// The PLMN as the details show it: MCC and MNC side by side. A three-digit network code needs
+// three places (310 with 260 is 310260, and 310 with 010 written so is 310010), so it is taken
+// as three digits when it was written with three or is 100 or more.
+QString PlmnText(std::uint16_t Mcc, std::uint16_t Mnc, bool WrittenWithThreeDigits = false);
+
 // Text of one grid cell; Valid false means it is shown in red.
 struct TCellText {
   QString Text;

@@ -12,3 +12,11 @@ std::uint32_t TicksElapsed(std::uint32_t Now, std::uint32_t Start);
 // significant digits and are taken as a 32-bit pattern, the sign negating that pattern.
 // Value is written only on success.
 bool TryParseInt(const QByteArray& Text, std::int32_t& Value);
+
+// Records keep only the low 16 bits of a parsed value.
+inline std::int16_t Low16Signed(std::int32_t Value) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(Value));
+}
+inline std::uint16_t Low16(std::int32_t Value) {
+  return static_cast<std::uint16_t>(Value);
+}

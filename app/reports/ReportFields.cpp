@@ -7,14 +7,6 @@ namespace {
 
 constexpr std::int16_t NoLevel = -114;  // just below the weakest level a bar can show
 
-// Records keep only the low 16 bits of a parsed value.
-std::int16_t Low16Signed(std::int32_t Value) {
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(Value));
-}
-std::uint16_t Low16(std::int32_t Value) {
-  return static_cast<std::uint16_t>(Value);
-}
-
 QString Latin1(const QByteArray& Bytes) {
   return QString::fromLatin1(Bytes);
 }
@@ -128,11 +120,7 @@ QString ReadPlmn(const TCellFields& Fields, TCellInfo& Cell) {
   Cell.Mcc = Low16(Value);
   if (!Fields.Mnc || !ParseDecimal(*Fields.Mnc, Value)) return QStringLiteral("-");
   Cell.Mnc = Low16(Value);
-  // A network code written with three digits needs three places: 310 with 260 is 310260, and
-  // 310 with 010 is 310010, not 31010.
-  const bool ThreeDigits = TrimBlanks(*Fields.Mnc).size() == 3 || Cell.Mnc >= 100;
-  const std::int64_t Scale = ThreeDigits ? 1000 : 100;
-  return QString::number(static_cast<std::int64_t>(Cell.Mcc) * Scale + Cell.Mnc);
+  return PlmnText(Cell.Mcc, Cell.Mnc, TrimBlanks(*Fields.Mnc).size() == 3);
 }
 
 QString ReadLac(const std::optional<QByteArray>& Field, TCellInfo& Cell) {
