@@ -62,10 +62,10 @@ void TRecordingRun::RequestStop() {
   if (!FSession->CycleRunning()) FSession->Abandon();
 }
 
-bool TRecordingRun::Idle(int Ms) {
+bool TRecordingRun::Idle(int Ms, bool UntilLost) {
   QElapsedTimer Waited;
   Waited.start();
-  while (!FStop && Waited.elapsed() < Ms && !TimeUsedUp()) {
+  while (!FStop && Waited.elapsed() < Ms && !TimeUsedUp() && !(UntilLost && FLost)) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QThread::msleep(10);
   }
@@ -99,8 +99,9 @@ TRecordingRun::TOnline TRecordingRun::GoOnline() {
 
 bool TRecordingRun::WaitForDevice() {
   FSession->ClosePort();
-  Say(QStringLiteral("%1 device lost on %2; waiting for it to come back\n")
-          .arg(Now(), FOptions.Port));
+  // The message takes the status line's place; the next record draws it again below.
+  Say(QStringLiteral("%1%2 device lost on %3; waiting for it to come back\n")
+          .arg(FStatusLine ? QStringLiteral("\r\033[K") : QString(), Now(), FOptions.Port));
   for (;;) {
     FBack = false;
     FSession->WatchForDevice();
@@ -161,6 +162,7 @@ int TRecordingRun::Exec() {
                QString::fromLatin1(FSession->Model()).trimmed(), FOptions.Port, FReports));
   FClock.start();
   while (!FStop) {
+    if (FLost && !WaitForDevice()) break;
     FRecorder.Begin(QDateTime::currentDateTime(), QString::fromLatin1(FSession->Imsi()).trimmed(),
                     FReports);
     const TCycleResult Result =
@@ -170,8 +172,8 @@ int TRecordingRun::Exec() {
       ShowStatus(FRecorder.Record());
       if (FOptions.Cycles && FRecords >= *FOptions.Cycles) break;
     }
-    if (FLost && !WaitForDevice()) break;
-    if (TimeUsedUp() || !Idle(FOptions.IntervalMs) || TimeUsedUp()) break;
+    if (FLost) continue;  // wait for it at once rather than after the interval
+    if (TimeUsedUp() || !Idle(FOptions.IntervalMs, true) || TimeUsedUp()) break;
   }
   if (FStatusLine && FRecords > 0) Say(QStringLiteral("\n"));
   FSession->Shutdown();

@@ -28,8 +28,9 @@ class TRecordingRun : public QObject {
   enum class TOnline : std::uint8_t { Online, NoPort, NoModem, Stopped };
   TOnline GoOnline();
   bool WaitForDevice();
-  // Pumps events for Ms, or until a stop is asked; false when one was.
-  bool Idle(int Ms);
+  // Pumps events for Ms, or until a stop is asked (or, with UntilLost, the device is lost);
+  // false when a stop was asked.
+  bool Idle(int Ms, bool UntilLost = false);
   bool TimeUsedUp() const;
   void WriteRecord(const TDriveRecord& Record);
   void ShowStatus(const TDriveRecord& Record);
