@@ -4,32 +4,16 @@ vantrel_add_test(tst_monitorwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_monitor
                  LIBS vantrel_app util)
 vantrel_add_test(tst_serialsettings SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_serialsettings.cpp
                  LIBS vantrel_serial)
-vantrel_add_test(tst_e2e_monitor SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_monitor.cpp
+vantrel_add_test(tst_e2e_monitor SIM SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_monitor.cpp
                  LIBS vantrel_app)
-target_compile_definitions(tst_e2e_monitor PRIVATE
-                           VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
-target_include_directories(tst_e2e_monitor PRIVATE ${CMAKE_CURRENT_LIST_DIR})
-add_dependencies(tst_e2e_monitor vantrel-modem-sim)
 # Faults switched on and off in the simulator while the window monitors, and how busy the
 # window keeps the event loop.
-vantrel_add_test(tst_e2e_faults SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_faults.cpp
+vantrel_add_test(tst_e2e_faults SIM SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_faults.cpp
                  LIBS vantrel_app TIMEOUT 240)
-target_include_directories(tst_e2e_faults PRIVATE ${CMAKE_CURRENT_LIST_DIR})
-target_compile_definitions(tst_e2e_faults PRIVATE
-                           VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
-add_dependencies(tst_e2e_faults vantrel-modem-sim)
 # A device lost and back, switches changed and the window closed inside a wait, the polling
 # timer's period; the close runs the real program in a child process.
-vantrel_add_test(tst_e2e_lost SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_lost.cpp
+vantrel_add_test(tst_e2e_lost SIM SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_lost.cpp
                  LIBS vantrel_app TIMEOUT 280)
-target_include_directories(tst_e2e_lost PRIVATE ${CMAKE_CURRENT_LIST_DIR})
-target_compile_definitions(tst_e2e_lost PRIVATE
-                           VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
-add_dependencies(tst_e2e_lost vantrel-modem-sim)
 # The window against simulated modems of the AT+CENG, AT#MONI and AT+CCED families.
-vantrel_add_test(tst_e2e_families SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_families.cpp
+vantrel_add_test(tst_e2e_families SIM SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_families.cpp
                  LIBS vantrel_app TIMEOUT 240)
-target_include_directories(tst_e2e_families PRIVATE ${CMAKE_CURRENT_LIST_DIR})
-target_compile_definitions(tst_e2e_families PRIVATE
-                           VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
-add_dependencies(tst_e2e_families vantrel-modem-sim)

@@ -342,14 +342,14 @@ void TestLostAndAbandoned::pollingTimerNeverEarly() {
 // monotonic time of the close request) and exits with what the program returns.
 int main(int argc, char** argv) {
   if (const char* CloseAt = std::getenv("VANTREL_CLOSE_AT")) {
-    const QList<QByteArray> Spec = QByteArray(CloseAt).split(' ');
+    const QList<QByteArray> Moment = QByteArray(CloseAt).split(' ');
     QApplication App(argc, argv);
-    return RunMonitorProgram(App, [Spec](TForm3& W) {
+    return RunMonitorProgram(App, [Moment](TForm3& W) {
       W.Modem()->SetPortName(LinkPort);
       auto Closed = std::make_shared<bool>(false);
-      W.Session()->OnExchange = [&W, Spec, Closed](const QByteArray& Command,
+      W.Session()->OnExchange = [&W, Moment, Closed](const QByteArray& Command,
                                                    TExchangeStage Stage) {
-        if (*Closed || Command.trimmed() != Spec.value(0) || int(Stage) != Spec.value(1).toInt())
+        if (*Closed || Command.trimmed() != Moment.value(0) || int(Stage) != Moment.value(1).toInt())
           return;
         *Closed = true;
         QTimer::singleShot(20, &W, [&W] {
