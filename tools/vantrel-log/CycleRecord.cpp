@@ -30,6 +30,7 @@ void TCycleRecorder::Begin(const QDateTime& Time, const QString& Imsi, const QSt
   FRecord.Time = Time;
   FRecord.Imsi = Imsi;
   FRecord.Reports = Reports;
+  FNeighbourColumns.clear();
 }
 
 void TCycleRecorder::Add(const TCycleView& View) {
@@ -43,15 +44,16 @@ void TCycleRecorder::Add(const TCycleView& View) {
     FRecord.Lac = Detail(S.Lac);
   }
   if (View.Neighbours) {
-    // Identities may have come first (one reply carrying both); keep them with their column.
-    const QList<TRecordCell> Before = FRecord.Neighbours;
     FRecord.Neighbours.clear();
+    FNeighbourColumns.clear();
     for (std::size_t K = 0; K < View.Neighbours->size() && K < RecordNeighbourCount; ++K) {
       const TNeighbourColumnView& N = (*View.Neighbours)[K];
-      TRecordCell Cell = qsizetype(K) < Before.size() ? Before[qsizetype(K)] : TRecordCell{};
+      // An emptied column is a slot the modem did not report this cycle.
+      if (N.Channel.Text.trimmed().isEmpty() && N.Level.Text.trimmed().isEmpty()) continue;
+      TRecordCell Cell;
       SetRadio(Cell, N.Band, N.Channel, N.Level, N.Cell);
-      if (N.Channel.Text.trimmed().isEmpty() && N.Level.Text.trimmed().isEmpty()) break;
       FRecord.Neighbours << Cell;
+      FNeighbourColumns.push_back(K + 1);
     }
   }
   if (View.Identities) {
@@ -59,8 +61,9 @@ void TCycleRecorder::Add(const TCycleView& View) {
     FRecord.Serving.Bsic = Text(Ids[0].Bsic);
     FRecord.Serving.CellId = Text(Ids[0].CellId);
     for (qsizetype K = 0; K < FRecord.Neighbours.size(); ++K) {
-      FRecord.Neighbours[K].Bsic = Text(Ids[std::size_t(K) + 1].Bsic);
-      FRecord.Neighbours[K].CellId = Text(Ids[std::size_t(K) + 1].CellId);
+      const TIdentityColumnView& Id = Ids[FNeighbourColumns[std::size_t(K)]];
+      FRecord.Neighbours[K].Bsic = Text(Id.Bsic);
+      FRecord.Neighbours[K].CellId = Text(Id.CellId);
     }
   }
 }

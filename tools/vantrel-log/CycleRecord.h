@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <vector>
 
 #include "DriveRecord.h"
 #include "app/ModemSession.h"
@@ -16,4 +17,5 @@ class TCycleRecorder {
 
  private:
   TDriveRecord FRecord;
+  std::vector<std::size_t> FNeighbourColumns;  // the grid column of each recorded neighbour
 };
