@@ -18,21 +18,14 @@ namespace {
 
 using vantrel::test::Child;
 using vantrel::test::GoOnline;
+using vantrel::test::Grid;
 using vantrel::test::SimProcess;
+using vantrel::test::Text;
 
 bool StartSim(SimProcess& Sim, const QStringList& Options = {}) {
-  return Sim.start(QStringList{QStringLiteral("--no-link"), QStringLiteral("--seed"),
-                               QStringLiteral("11")} +
-                   Options);
-}
-
-QString Text(const TForm3& W, const QString& Name) {
-  if (auto* L = Child<QLabel>(W, Name)) return L->text();
-  return Child<QLineEdit>(W, Name)->text();
-}
-
-QString Grid(const char* Row, int Column) {
-  return QString::fromLatin1(Row) + QString::number(Column);
+  return Sim.start(
+      QStringList{QStringLiteral("--no-link"), QStringLiteral("--seed"), QStringLiteral("11")} +
+      Options);
 }
 
 QString Hint(const TForm3& W, const QString& Name) {
@@ -145,8 +138,7 @@ void TestEndToEndFamilies::familyFillsTheWindow() {
   Child<QCheckBox>(W, "cbxMonitor")->setChecked(false);
   const QList<QByteArray> Commands = Sent.Take();
   QVERIFY(Commands.size() >= 2 * Cycle.size());
-  for (qsizetype I = 0; I < Commands.size(); ++I)
-    QCOMPARE(Commands[I], Cycle[I % Cycle.size()]);
+  for (qsizetype I = 0; I < Commands.size(); ++I) QCOMPARE(Commands[I], Cycle[I % Cycle.size()]);
   QVERIFY(W.windowTitle().startsWith(QStringLiteral("Vantrel:")));
 
   // A few cycles more, each checked through: serving column, details, neighbours, history.
@@ -165,8 +157,7 @@ void TestEndToEndFamilies::familyFillsTheWindow() {
                     static_cast<int>(LevelColor(Level) & 0xFF), 255));
     QCOMPARE(Text(W, "sttCellID0"), QString::number(W.Cells()[0].CellId));
     QVERIFY(!Text(W, "sttBSIC0").isEmpty());
-    QStringList Shown{Text(W, "lbeRxLev"), Text(W, "lbeC1"), Text(W, "lbePWR"),
-                      Text(W, "lbePLMN")};
+    QStringList Shown{Text(W, "lbeRxLev"), Text(W, "lbeC1"), Text(W, "lbePWR"), Text(W, "lbePLMN")};
     QStringList Want = Details;
     Want.replaceInStrings(QStringLiteral("C1"), QString::number(Level + 105));
     QCOMPARE(Shown, Want);
@@ -216,14 +207,14 @@ void TestEndToEndFamilies::unknownMakerKeepsTheThreeReports() {
 void TestEndToEndFamilies::familyAnsweringErrorKeepsTheDisplays_data() {
   QTest::addColumn<QStringList>("Options");
   QTest::addColumn<QString>("Name");
-  QTest::newRow("AT+CENG? refused") << QStringList{"--family", "ceng", "--error", "AT+CENG?"}
-                                    << "AT+CENG";
+  QTest::newRow("AT+CENG? refused")
+      << QStringList{"--family", "ceng", "--error", "AT+CENG?"} << "AT+CENG";
   QTest::newRow("AT+CENG=1,1 refused")
       << QStringList{"--family", "ceng", "--error", "AT+CENG=1,1"} << "AT+CENG";
-  QTest::newRow("AT#MONI refused") << QStringList{"--family", "moni", "--error", "AT#MONI"}
-                                   << "AT#MONI";
-  QTest::newRow("AT+CCED refused") << QStringList{"--family", "cced", "--error", "AT+CCED=0,3"}
-                                   << "AT+CCED";
+  QTest::newRow("AT#MONI refused")
+      << QStringList{"--family", "moni", "--error", "AT#MONI"} << "AT#MONI";
+  QTest::newRow("AT+CCED refused")
+      << QStringList{"--family", "cced", "--error", "AT+CCED=0,3"} << "AT+CCED";
 }
 
 void TestEndToEndFamilies::familyAnsweringErrorKeepsTheDisplays() {

@@ -17,22 +17,15 @@ namespace {
 
 using vantrel::test::Child;
 using vantrel::test::GoOnline;
+using vantrel::test::Grid;
 using vantrel::test::SimProcess;
+using vantrel::test::Text;
 
 // The simulator on a pseudo-terminal of its own, without touching the port map.
 bool StartSim(SimProcess& Sim, const QStringList& Options = {}) {
   return Sim.start(
       QStringList{QStringLiteral("--no-link"), QStringLiteral("--seed"), QStringLiteral("7")} +
       Options);
-}
-
-QString Text(const TForm3& W, const QString& Name) {
-  if (auto* L = Child<QLabel>(W, Name)) return L->text();
-  return Child<QLineEdit>(W, Name)->text();
-}
-
-QString Grid(const char* Row, int Column) {
-  return QString::fromLatin1(Row) + QString::number(Column);
 }
 
 // Every text the window shows for the modem.

@@ -3,6 +3,8 @@
 // Reaching the monitor window's controls by name, as the end-to-end tests do.
 
 #include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QString>
 
 #include "app/monitor_window.h"
@@ -12,6 +14,17 @@ namespace vantrel::test {
 template <typename T>
 T* Child(const TForm3& W, const QString& Name) {
   return W.findChild<T*>(Name);
+}
+
+// What a grid cell (a label) or a detail field (a line edit) shows.
+inline QString Text(const TForm3& W, const QString& Name) {
+  if (auto* L = Child<QLabel>(W, Name)) return L->text();
+  return Child<QLineEdit>(W, Name)->text();
+}
+
+// The name of a grid cell: the row's prefix and the column, e.g. "sttChannel3".
+inline QString Grid(const char* Row, int Column) {
+  return QString::fromLatin1(Row) + QString::number(Column);
 }
 
 // Points the window's port at Path and checks Online; true when it stayed checked.

@@ -26,6 +26,19 @@ SlotKind slotKind(const NeighbourCell& n) {
   }
 }
 
+// What the serving cell and a neighbour have alike: where they are and who they are.
+template <typename Cell>
+void setRadio(FamilyCell& out, const Cell& cell) {
+  out.arfcn = cell.channel;
+  out.dbm = cell.dbm;
+  out.mcc = cell.mcc;
+  out.mnc = cell.mnc;
+  out.mncDigits = cell.mnc >= 100 ? 3 : 2;
+  out.lac = cell.lac;
+  out.cellId = cell.cellId;
+  out.bsic = (cell.ncc & 7) * 8 + (cell.bcc & 7);
+}
+
 }  // namespace
 
 ModemIdentity familyIdentity(Family family) {
@@ -47,14 +60,7 @@ FamilyCells familyCells(const CellModel& model) {
   const ServingCell& s = model.serving();
   FamilyCells cells;
   FamilyCell& own = cells.serving;
-  own.arfcn = s.channel;
-  own.dbm = s.dbm;
-  own.mcc = s.mcc;
-  own.mnc = s.mnc;
-  own.mncDigits = s.mnc >= 100 ? 3 : 2;
-  own.lac = s.lac;
-  own.cellId = s.cellId;
-  own.bsic = (s.ncc & 7) * 8 + (s.bcc & 7);
+  setRadio(own, s);
   own.rxQual = dedicated ? s.dedicated.quality : 0;
   own.ta = dedicated ? s.dedicated.timingAdvance : 0;
   own.c1 = s.c1;
@@ -65,14 +71,7 @@ FamilyCells familyCells(const CellModel& model) {
   for (const NeighbourCell& n : model.presentNeighbours()) {
     FamilyCell c;
     c.kind = slotKind(n);
-    c.arfcn = n.channel;
-    c.dbm = n.dbm;
-    c.mcc = n.mcc;
-    c.mnc = n.mnc;
-    c.mncDigits = n.mnc >= 100 ? 3 : 2;
-    c.lac = n.lac;
-    c.cellId = n.cellId;
-    c.bsic = (n.ncc & 7) * 8 + (n.bcc & 7);
+    setRadio(c, n);
     c.c1 = n.c1;
     c.c2 = n.c2;
     cells.neighbours.push_back(c);
