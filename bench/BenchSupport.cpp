@@ -12,7 +12,7 @@
 #include <cmath>
 #include <ctime>
 
-#include "app/monitor_window.h"
+#include "gui/monitor_window.h"
 
 namespace vantrel::bench {
 

@@ -4,7 +4,7 @@
 #include <QTimer>
 
 #include "BenchSupport.h"
-#include "app/monitor_window.h"
+#include "gui/monitor_window.h"
 
 namespace vantrel::bench {
 

@@ -21,9 +21,9 @@
 
 #include "BenchSupport.h"
 #include "CycleWatch.h"
-#include "app/monitor_window.h"
-#include "history/LevelHistory.h"
-#include "history/RxLevelChart.h"
+#include "gui/monitor_window.h"
+#include "core/LevelHistory.h"
+#include "gui/RxLevelChart.h"
 #include "serial/SerialPortDriver.h"
 #include "tests/support/SimProcess.h"
 

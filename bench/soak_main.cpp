@@ -8,7 +8,7 @@
 
 #include "BenchSupport.h"
 #include "CycleWatch.h"
-#include "app/monitor_window.h"
+#include "gui/monitor_window.h"
 #include "serial/SerialPortDriver.h"
 #include "tests/support/SimProcess.h"
 

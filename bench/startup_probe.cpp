@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "BenchSupport.h"
-#include "app/monitor_window.h"
+#include "gui/monitor_window.h"
 
 using vantrel::bench::MonotonicNs;
 

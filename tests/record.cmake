@@ -6,4 +6,4 @@ vantrel_add_test(tst_e2e_log SIM LOG SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_l
                  LIBS vantrel_record vantrel_modemsim_core TIMEOUT 240)
 # Record, then play back: the recorder and the window against the simulator's replay.
 vantrel_add_test(tst_e2e_replay SIM LOG SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_replay.cpp
-                 LIBS vantrel_record vantrel_app TIMEOUT 240)
+                 LIBS vantrel_record vantrel_gui TIMEOUT 240)

@@ -11,6 +11,6 @@ target_compile_definitions(tst_modemsim PRIVATE VANTREL_MODEM_SIM_PATH="$<TARGET
 add_dependencies(tst_modemsim vantrel-modem-sim)
 # The simulator's family replies, read back by the program's own readers.
 vantrel_add_test(tst_familyreplies SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_familyreplies.cpp
-                 LIBS vantrel_modemsim_core vantrel_app)
+                 LIBS vantrel_modemsim_core vantrel_core)
 target_compile_definitions(tst_familyreplies PRIVATE
                            VANTREL_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/data/modem-replies")

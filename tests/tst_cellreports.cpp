@@ -1,9 +1,8 @@
 #include <QtTest>
 
-#include "app/CellReports.h"
+#include "core/CellReports.h"
 // The window includes both headers, so their names must not clash.
-#include "app/LevelBar.h"
-#include "app/ReplyText.h"
+#include "core/ReplyText.h"
 
 using TLines = QList<QByteArray>;
 Q_DECLARE_METATYPE(TGsmBand)

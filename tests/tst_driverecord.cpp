@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "DriveRecord.h"
+#include "core/DriveRecord.h"
 #include "LogOptions.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <QPlainTextEdit>
 #include <QTest>
 
-#include "app/LevelBar.h"
-#include "app/ModemSession.h"
-#include "app/monitor_window.h"
-#include "history/LevelHistory.h"
+#include "gui/LevelBar.h"
+#include "core/ModemSession.h"
+#include "gui/monitor_window.h"
+#include "core/LevelHistory.h"
 #include "serial/SerialPortDriver.h"
 #include "support/SimProcess.h"
 #include "support/WindowControls.h"

@@ -12,9 +12,9 @@
 #include <QTimer>
 #include <map>
 
-#include "app/LevelBar.h"
-#include "app/monitor_window.h"
-#include "history/LevelHistory.h"
+#include "gui/LevelBar.h"
+#include "gui/monitor_window.h"
+#include "core/LevelHistory.h"
 #include "serial/SerialPortDriver.h"
 #include "support/SimProcess.h"
 #include "support/WindowControls.h"

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "DriveRecord.h"
+#include "core/DriveRecord.h"
 #include "ModemCore.h"
 #include "support/SimProcess.h"
 

@@ -14,9 +14,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/ProgramMain.h"
-#include "app/monitor_window.h"
-#include "history/LevelHistory.h"
+#include "gui/ProgramMain.h"
+#include "gui/monitor_window.h"
+#include "core/LevelHistory.h"
 #include "serial/SerialPortDriver.h"
 #include "support/SimProcess.h"
 #include "support/WindowControls.h"

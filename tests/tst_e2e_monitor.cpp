@@ -6,9 +6,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/LevelBar.h"
-#include "app/monitor_window.h"
-#include "history/LevelHistory.h"
+#include "gui/LevelBar.h"
+#include "gui/monitor_window.h"
+#include "core/LevelHistory.h"
 #include "serial/SerialPortDriver.h"
 #include "support/SimProcess.h"
 #include "support/WindowControls.h"

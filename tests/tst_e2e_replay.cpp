@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "DriveRecord.h"
-#include "app/monitor_window.h"
+#include "core/DriveRecord.h"
+#include "gui/monitor_window.h"
 #include "serial/SerialPortDriver.h"
 #include "support/SimProcess.h"
 #include "support/WindowControls.h"

@@ -2,8 +2,8 @@
 
 #include "FamilyReplies.h"
 #include "ModemCore.h"
-#include "app/ReplyText.h"
-#include "app/reports/FamilyReports.h"
+#include "core/ReplyText.h"
+#include "core/reports/FamilyReports.h"
 
 using vantrel::sim::FamilyCell;
 using vantrel::sim::FamilyCells;

@@ -1,11 +1,11 @@
 #include <QtTest>
 
-#include "app/ReplyText.h"
-#include "app/reports/CcedReport.h"
-#include "app/reports/CengReport.h"
-#include "app/reports/FamilyReports.h"
-#include "app/reports/ReportFamily.h"
-#include "app/reports/TelitMoniReport.h"
+#include "core/ReplyText.h"
+#include "core/reports/CcedReport.h"
+#include "core/reports/CengReport.h"
+#include "core/reports/FamilyReports.h"
+#include "core/reports/ReportFamily.h"
+#include "core/reports/TelitMoniReport.h"
 
 Q_DECLARE_METATYPE(TReportFamily)
 

@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "history/LevelHistory.h"
+#include "core/LevelHistory.h"
 
 class TLevelHistoryTest : public QObject {
   Q_OBJECT

@@ -1,7 +1,7 @@
 #include <QTest>
 
-#include "app/MiscLib.h"
-#include "app/ReplyText.h"
+#include "core/MiscLib.h"
+#include "core/ReplyText.h"
 
 class TestMiscLib : public QObject {
   Q_OBJECT

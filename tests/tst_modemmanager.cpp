@@ -26,9 +26,9 @@
 #include <cstring>
 #include <memory>
 
-#include "app/monitor_window.h"
+#include "gui/monitor_window.h"
 #include "serial/SerialPortDriver.h"
-#include "serial/SerialSettingsDlg.h"
+#include "gui/SerialSettingsDlg.h"
 #include "serial/platform/ModemManagerInhibitor.h"
 #include "support/SimProcess.h"
 #include "support/WindowControls.h"

@@ -14,10 +14,10 @@
 #include <QTimer>
 #include <cstring>
 
-#include "app/CycleCaption.h"
-#include "app/LevelBar.h"
-#include "app/monitor_window.h"
-#include "history/LevelHistory.h"
+#include "core/CycleCaption.h"
+#include "gui/LevelBar.h"
+#include "gui/monitor_window.h"
+#include "core/LevelHistory.h"
 #include "serial/SerialPortDriver.h"
 
 using TReplyPieces = QList<std::pair<int, QByteArray>>;

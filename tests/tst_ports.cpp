@@ -19,8 +19,8 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "app/monitor_window.h"
-#include "history/LevelHistory.h"
+#include "gui/monitor_window.h"
+#include "core/LevelHistory.h"
 #include "serial/SerialPortDriver.h"
 #include "serial/platform/PortResolver.h"
 #include "support/SimProcess.h"

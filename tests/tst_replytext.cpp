@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "app/ReplyText.h"
+#include "core/ReplyText.h"
 
 using TLines = QList<QByteArray>;
 

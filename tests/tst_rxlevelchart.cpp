@@ -2,8 +2,8 @@
 #include <QImage>
 #include <QTest>
 
-#include "history/LevelHistory.h"
-#include "history/RxLevelChart.h"
+#include "core/LevelHistory.h"
+#include "gui/RxLevelChart.h"
 
 class TRxLevelChartTest : public QObject {
   Q_OBJECT

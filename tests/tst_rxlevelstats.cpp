@@ -8,9 +8,9 @@
 #include <limits>
 #include <string>
 
-#include "history/LevelHistory.h"
-#include "history/NumberFormat.h"
-#include "history/RxLevelStats.h"
+#include "core/LevelHistory.h"
+#include "core/NumberFormat.h"
+#include "core/RxLevelStats.h"
 
 class TRxLevelStatsTest : public QObject {
   Q_OBJECT

@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "serial/SerialPortDriver.h"
-#include "serial/SerialSettingsDlg.h"
+#include "gui/SerialSettingsDlg.h"
 
 class TestSerialSettings : public QObject {
   Q_OBJECT

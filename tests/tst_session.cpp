@@ -5,7 +5,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/ModemSession.h"
+#include "core/ModemSession.h"
 #include "serial/SerialPortDriver.h"
 #include "support/SimProcess.h"
 

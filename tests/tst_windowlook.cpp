@@ -16,11 +16,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/LevelBar.h"
-#include "app/monitor_window.h"
-#include "history/LevelHistory.h"
+#include "gui/LevelBar.h"
+#include "gui/monitor_window.h"
+#include "core/LevelHistory.h"
 #include "serial/SerialPortDriver.h"
-#include "serial/SerialSettingsDlg.h"
+#include "gui/SerialSettingsDlg.h"
 #include "support/SimProcess.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "FuzzCheck.h"
 #include "Reference.h"
-#include "app/CellReports.h"
+#include "core/CellReports.h"
 
 namespace checks {
 

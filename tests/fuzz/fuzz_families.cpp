@@ -8,8 +8,8 @@
 
 #include "FuzzCheck.h"
 #include "ReportChecks.h"
-#include "app/ReplyText.h"
-#include "app/reports/FamilyReports.h"
+#include "core/ReplyText.h"
+#include "core/reports/FamilyReports.h"
 
 namespace {
 

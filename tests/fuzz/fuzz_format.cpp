@@ -13,7 +13,7 @@
 #include "FormatChecks.h"
 #include "FuzzCheck.h"
 #include "Separators.h"
-#include "history/NumberFormat.h"
+#include "core/NumberFormat.h"
 
 namespace {
 

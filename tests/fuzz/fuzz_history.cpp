@@ -17,8 +17,8 @@
 #include "FormatChecks.h"
 #include "FuzzCheck.h"
 #include "Separators.h"
-#include "history/LevelHistory.h"
-#include "history/RxLevelStats.h"
+#include "core/LevelHistory.h"
+#include "core/RxLevelStats.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "ReportChecks.h"
-#include "app/ReplyText.h"
+#include "core/ReplyText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
   const QByteArray Text(reinterpret_cast<const char*>(Data), static_cast<qsizetype>(Size));

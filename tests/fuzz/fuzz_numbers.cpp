@@ -7,8 +7,8 @@
 
 #include "FuzzCheck.h"
 #include "Reference.h"
-#include "app/MiscLib.h"
-#include "app/ReplyText.h"
+#include "core/MiscLib.h"
+#include "core/ReplyText.h"
 
 namespace {
 

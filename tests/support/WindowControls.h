@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QString>
 
-#include "app/monitor_window.h"
+#include "gui/monitor_window.h"
 
 namespace vantrel::test {
 

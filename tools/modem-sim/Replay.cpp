@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "DriveRecord.h"
+#include "core/DriveRecord.h"
 
 namespace vantrel::sim {
 

@@ -4,8 +4,8 @@
 #include <QList>
 #include <vector>
 
-#include "DriveRecord.h"
-#include "app/ModemSession.h"
+#include "core/DriveRecord.h"
+#include "core/ModemSession.h"
 
 // Gathers what one monitoring cycle read into a record: only this cycle's views count, so a
 // report that was not answered leaves its fields empty rather than repeating the last cycle.

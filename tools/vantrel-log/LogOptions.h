@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "DriveRecord.h"
+#include "core/DriveRecord.h"
 
 // What the recorder was asked to do on its command line.
 struct TLogOptions {

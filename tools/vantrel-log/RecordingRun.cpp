@@ -6,8 +6,8 @@
 #include <QThread>
 #include <cstdio>
 
-#include "app/ModemSession.h"
-#include "app/reports/ReportFamily.h"
+#include "core/ModemSession.h"
+#include "core/reports/ReportFamily.h"
 #include "serial/SerialPortDriver.h"
 #include "serial/platform/PortResolver.h"
 

@@ -1,8 +1,0 @@
-#include <QApplication>
-
-#include "app/ProgramMain.h"
-
-int main(int argc, char** argv) {
-  QApplication Application(argc, argv);
-  return RunMonitorProgram(Application);
-}

@@ -1,0 +1,246 @@
+#include "core/DriveRecord.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <array>
+
+namespace {
+
+// The serving cell's columns, in file order, with their record fields.
+struct TServingColumn {
+  const char* Name;
+  QString TDriveRecord::*Field;
+  QString TRecordCell::*CellField;
+};
+const std::array<TServingColumn, 10> ServingColumns{{
+    {"serving_band", nullptr, &TRecordCell::Band},
+    {"serving_channel", nullptr, &TRecordCell::Channel},
+    {"serving_level_dbm", nullptr, &TRecordCell::Level},
+    {"rxlev", &TDriveRecord::RxLev, nullptr},
+    {"c1", &TDriveRecord::C1, nullptr},
+    {"pwr", &TDriveRecord::Pwr, nullptr},
+    {"plmn", &TDriveRecord::Plmn, nullptr},
+    {"lac", &TDriveRecord::Lac, nullptr},
+    {"serving_bsic", nullptr, &TRecordCell::Bsic},
+    {"serving_cell_id", nullptr, &TRecordCell::CellId},
+}};
+
+struct TCellColumn {
+  const char* Name;
+  QString TRecordCell::*Field;
+  bool Numeric;  // written to JSON as a number when it is a plain integer
+};
+const std::array<TCellColumn, 5> NeighbourColumns{{
+    {"band", &TRecordCell::Band, false},
+    {"channel", &TRecordCell::Channel, true},
+    {"level_dbm", &TRecordCell::Level, true},
+    {"bsic", &TRecordCell::Bsic, false},
+    {"cell_id", &TRecordCell::CellId, true},
+}};
+
+constexpr int LeadColumns = 2;  // time, imsi
+constexpr int CsvColumnCount = LeadColumns + int(ServingColumns.size()) +
+                               RecordNeighbourCount * int(NeighbourColumns.size()) + 1;
+
+QString& ServingField(TDriveRecord& R, const TServingColumn& C) {
+  return C.Field ? R.*C.Field : R.Serving.*C.CellField;
+}
+const QString& ServingField(const TDriveRecord& R, const TServingColumn& C) {
+  return C.Field ? R.*C.Field : R.Serving.*C.CellField;
+}
+
+// A plain decimal integer as the window shows one: no leading zeros, no blanks.
+bool IsPlainInteger(const QString& Text, qint64& Value) {
+  bool Ok = false;
+  Value = Text.toLongLong(&Ok);
+  return Ok && QString::number(Value) == Text;
+}
+
+// A spreadsheet runs a cell that starts with one of these as a formula; a modem's text must
+// never become one, so it is written behind an apostrophe (plain numbers such as -71 stay).
+bool LooksLikeFormula(const QString& Text) {
+  qint64 Value = 0;
+  return !Text.isEmpty() && QStringLiteral("=+-@\t\r").contains(Text.front()) &&
+         !IsPlainInteger(Text, Value);
+}
+
+QByteArray CsvField(const QString& Text) {
+  QByteArray Bytes = (LooksLikeFormula(Text) ? QStringLiteral("'") + Text : Text).toUtf8();
+  if (!Bytes.contains(',') && !Bytes.contains('"') && !Bytes.contains('\n') &&
+      !Bytes.contains('\r'))
+    return Bytes;
+  Bytes.replace("\"", "\"\"");
+  return '"' + Bytes + '"';
+}
+
+QJsonValue JsonValue(const QString& Text, bool Numeric) {
+  if (Text.isEmpty()) return QJsonValue(QJsonValue::Null);
+  qint64 Value = 0;
+  if (Numeric && IsPlainInteger(Text, Value)) return QJsonValue(Value);
+  return QJsonValue(Text);
+}
+
+QString JsonText(const QJsonValue& Value) {
+  if (Value.isDouble()) return QString::number(Value.toInteger());
+  return Value.toString();
+}
+
+bool IsNumericServing(const char* Name) {
+  const QByteArray N(Name);
+  return N != "serving_band" && N != "plmn" && N != "serving_bsic";
+}
+
+QString JsonName(const char* CsvName) {
+  QString Name = QString::fromLatin1(CsvName);
+  if (Name.startsWith(QLatin1String("serving_"))) Name = Name.mid(8);
+  return Name;
+}
+
+}  // namespace
+
+QString RecordTimeText(const QDateTime& Time) {
+  const int Offset = Time.offsetFromUtc();
+  const QDateTime Local = Time.toOffsetFromUtc(Offset);
+  const int Minutes = (Offset < 0 ? -Offset : Offset) / 60;
+  return Local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
+         QLatin1Char(Offset < 0 ? '-' : '+') +
+         QStringLiteral("%1:%2")
+             .arg(Minutes / 60, 2, 10, QLatin1Char('0'))
+             .arg(Minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QByteArray CsvHeader() {
+  QByteArrayList Names{"time", "imsi"};
+  for (const TServingColumn& C : ServingColumns) Names << C.Name;
+  for (int I = 1; I <= RecordNeighbourCount; ++I)
+    for (const TCellColumn& C : NeighbourColumns)
+      Names << "n" + QByteArray::number(I) + "_" + C.Name;
+  Names << "reports";
+  return Names.join(',') + '\n';
+}
+
+QByteArray CsvRow(const TDriveRecord& Record) {
+  QByteArrayList Fields{CsvField(RecordTimeText(Record.Time)), CsvField(Record.Imsi)};
+  for (const TServingColumn& C : ServingColumns) Fields << CsvField(ServingField(Record, C));
+  for (int I = 0; I < RecordNeighbourCount; ++I) {
+    const TRecordCell Cell = I < Record.Neighbours.size() ? Record.Neighbours[I] : TRecordCell{};
+    for (const TCellColumn& C : NeighbourColumns) Fields << CsvField(Cell.*C.Field);
+  }
+  Fields << CsvField(Record.Reports);
+  return Fields.join(',') + '\n';
+}
+
+QByteArray JsonLine(const TDriveRecord& Record) {
+  QJsonObject Serving;
+  for (const TServingColumn& C : ServingColumns)
+    Serving.insert(JsonName(C.Name), JsonValue(ServingField(Record, C), IsNumericServing(C.Name)));
+  QJsonArray Neighbours;
+  for (const TRecordCell& Cell : Record.Neighbours.mid(0, RecordNeighbourCount)) {
+    QJsonObject N;
+    for (const TCellColumn& C : NeighbourColumns)
+      N.insert(QString::fromLatin1(C.Name), JsonValue(Cell.*C.Field, C.Numeric));
+    Neighbours.append(N);
+  }
+  QJsonObject Object{{QStringLiteral("time"), RecordTimeText(Record.Time)},
+                     {QStringLiteral("imsi"), JsonValue(Record.Imsi, false)},
+                     {QStringLiteral("reports"), JsonValue(Record.Reports, false)},
+                     {QStringLiteral("serving"), Serving},
+                     {QStringLiteral("neighbours"), Neighbours}};
+  return QJsonDocument(Object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+std::optional<QStringList> SplitCsvLine(const QByteArray& Line) {
+  QStringList Fields;
+  QByteArray Field;
+  bool Quoted = false;
+  for (qsizetype I = 0; I < Line.size(); ++I) {
+    const char C = Line[I];
+    if (Quoted) {
+      if (C != '"') {
+        Field += C;
+      } else if (I + 1 < Line.size() && Line[I + 1] == '"') {
+        Field += '"';
+        ++I;
+      } else {
+        Quoted = false;
+      }
+    } else if (C == '"') {
+      Quoted = true;
+    } else if (C == ',') {
+      Fields << QString::fromUtf8(Field);
+      Field.clear();
+    } else if (C != '\r' && C != '\n') {
+      Field += C;
+    }
+  }
+  if (Quoted) return std::nullopt;
+  Fields << QString::fromUtf8(Field);
+  return Fields;
+}
+
+std::optional<TDriveRecord> ParseCsvRow(const QByteArray& Line) {
+  std::optional<QStringList> Fields = SplitCsvLine(Line);
+  if (!Fields || Fields->size() != CsvColumnCount) return std::nullopt;
+  for (QString& Field : *Fields)
+    if (Field.startsWith(QLatin1Char('\'')) && LooksLikeFormula(Field.mid(1))) Field.remove(0, 1);
+  TDriveRecord Record;
+  Record.Time = QDateTime::fromString(Fields->at(0), Qt::ISODateWithMs);
+  if (!Record.Time.isValid()) return std::nullopt;
+  int Index = 1;
+  Record.Imsi = Fields->at(Index++);
+  for (const TServingColumn& C : ServingColumns) ServingField(Record, C) = Fields->at(Index++);
+  for (int I = 0; I < RecordNeighbourCount; ++I) {
+    TRecordCell Cell;
+    for (const TCellColumn& C : NeighbourColumns) Cell.*C.Field = Fields->at(Index++);
+    if (Cell != TRecordCell{}) Record.Neighbours << Cell;
+  }
+  Record.Reports = Fields->at(Index);
+  return Record;
+}
+
+std::optional<TDriveRecord> ParseJsonLine(const QByteArray& Line) {
+  QJsonParseError Error{};
+  const QJsonDocument Document = QJsonDocument::fromJson(Line, &Error);
+  if (Error.error != QJsonParseError::NoError || !Document.isObject()) return std::nullopt;
+  const QJsonObject Object = Document.object();
+  TDriveRecord Record;
+  Record.Time =
+      QDateTime::fromString(Object.value(QLatin1String("time")).toString(), Qt::ISODateWithMs);
+  if (!Record.Time.isValid()) return std::nullopt;
+  Record.Imsi = JsonText(Object.value(QLatin1String("imsi")));
+  Record.Reports = JsonText(Object.value(QLatin1String("reports")));
+  const QJsonObject Serving = Object.value(QLatin1String("serving")).toObject();
+  for (const TServingColumn& C : ServingColumns)
+    ServingField(Record, C) = JsonText(Serving.value(JsonName(C.Name)));
+  const QJsonArray Neighbours = Object.value(QLatin1String("neighbours")).toArray();
+  for (const QJsonValue& Value : Neighbours) {
+    if (Record.Neighbours.size() == RecordNeighbourCount) break;
+    const QJsonObject N = Value.toObject();
+    TRecordCell Cell;
+    for (const TCellColumn& C : NeighbourColumns)
+      Cell.*C.Field = JsonText(N.value(QString::fromLatin1(C.Name)));
+    Record.Neighbours << Cell;
+  }
+  return Record;
+}
+
+QList<TDriveRecord> ReadDriveRecords(const QByteArray& Text, QString* Error) {
+  QList<TDriveRecord> Records;
+  const bool Json = Text.trimmed().startsWith('{');
+  qsizetype Start = 0;
+  // Only lines that end in a line feed are whole: a program killed while writing leaves at most
+  // one unterminated line at the end, and that one is not read.
+  for (qsizetype End = Text.indexOf('\n'); End >= 0; End = Text.indexOf('\n', Start)) {
+    const QByteArray Line = Text.mid(Start, End - Start);
+    Start = End + 1;
+    if (Line.trimmed().isEmpty()) continue;
+    const std::optional<TDriveRecord> Record = Json ? ParseJsonLine(Line) : ParseCsvRow(Line);
+    if (Record) Records << *Record;
+  }
+  if (Records.isEmpty() && Error)
+    *Error = Text.trimmed().isEmpty() ? QStringLiteral("the record is empty")
+                                      : QStringLiteral("no whole record in CSV or JSON Lines form");
+  return Records;
+}

@@ -1,0 +1,266 @@
+#include "core/ModemSession.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include "core/MiscLib.h"
+#include "core/ReplyText.h"
+#include "core/reports/FamilyReports.h"
+#include "core/reports/ReportFields.h"
+#include "serial/SerialPortDriver.h"
+#include "serial/platform/PortResolver.h"
+#include "serial/platform/Ticks.h"
+
+const QByteArray TModemSession::OkTerminator = QByteArrayLiteral("\r\nOK\r\n");
+
+TCycleView ReadServingCell(const QList<QByteArray>& Lines, const std::array<TCellInfo, 7>& Cells) {
+  TCycleView View;
+  View.Serving = ParseServingCellReport(Lines, Cells[0]);
+  return View;
+}
+
+TCycleView ReadNeighbourCells(const QList<QByteArray>& Lines,
+                              const std::array<TCellInfo, 7>& Cells) {
+  TCycleView View;
+  if (auto Columns = ParseNeighbourCellReport(Lines, Cells))
+    View.Neighbours = std::vector<TNeighbourColumnView>(Columns->begin(), Columns->end());
+  return View;
+}
+
+TCycleView ReadCellIdentities(const QList<QByteArray>& Lines,
+                              const std::array<TCellInfo, 7>& Cells) {
+  TCycleView View;
+  TCellIdentityReport Report = ParseCellIdentityReport(Lines, Cells);
+  if (!Report.PrefixFound) return View;
+  View.Fields = std::move(Report.Fields);
+  View.Identities = std::move(Report.Columns);
+  return View;
+}
+
+TReportExchanges MoniReportExchanges() {
+  return {{QByteArrayLiteral("AT^MONI\r"), &ReadServingCell},
+          {QByteArrayLiteral("AT^MONP\r"), &ReadNeighbourCells},
+          {QByteArrayLiteral("AT^SMONC\r"), &ReadCellIdentities}};
+}
+
+TReportExchanges FamilyReportExchanges(TReportFamily Family) {
+  if (Family == TReportFamily::rfMonitor) return MoniReportExchanges();
+  TReportExchanges Exchanges;
+  for (const QByteArray& Command : FamilyCommands(Family)) Exchanges.push_back({Command, {}});
+  Exchanges.back().Read = [Family](const QList<QByteArray>& Lines,
+                                   const std::array<TCellInfo, 7>& Cells) {
+    TFamilyView Report = ReadFamilyReport(Family, Lines, Cells);
+    TCycleView View;
+    View.Serving = std::move(Report.Serving);
+    View.Neighbours = std::move(Report.Neighbours);
+    View.Identities = std::move(Report.Identities);
+    return View;
+  };
+  return Exchanges;
+}
+
+TModemSession::TModemSession(QObject* Owner)
+    : QObject(Owner), FDriver(new TSerialPortDriver(this)), FDeviceWatch(new QTimer(this)) {
+  FDriver->setObjectName(QStringLiteral("cpdModem"));
+  FDriver->OnReceiveData = [this](QObject*, const std::uint8_t* Data, std::uint32_t Size) {
+    ReceiveData(Data, Size);
+  };
+  FDriver->OnDeviceLost = [this](QObject*) { DeviceLost(); };
+  // Resolving a name reads a link or lists a folder or two: cheap at this pace.
+  FDeviceWatch->setInterval(1000);
+  connect(FDeviceWatch, &QTimer::timeout, this, &TModemSession::CheckDevice);
+}
+
+bool TModemSession::OpenPort() {
+  if (FShutDown) return false;
+  const bool WasOpen = FDriver->IsOpen();
+  if (!WasOpen) {
+    // A new connection may lead to another modem: its family is read anew.
+    FFamily = TReportFamily::rfMonitor;
+    FReportRefused = false;
+  }
+  if (!FDriver->OpenPort()) return false;
+  if (!WasOpen) {
+    ++FGeneration;
+    StopWatching();
+  }
+  return true;
+}
+
+void TModemSession::ClosePort() {
+  FDriver->ClosePort();
+  ++FGeneration;
+}
+
+void TModemSession::Shutdown() {
+  FShutDown = true;
+  StopWatching();
+  ClosePort();
+}
+
+void TModemSession::DeviceLost() {
+  // The driver has closed the port already; whatever waited on it is over.
+  ++FGeneration;
+  if (OnDeviceLost) OnDeviceLost();
+}
+
+void TModemSession::WatchForDevice() {
+  if (FShutDown || FDriver->IsOpen()) return;
+  FDeviceWatch->start();
+}
+
+void TModemSession::StopWatching() {
+  FDeviceWatch->stop();
+}
+
+bool TModemSession::Watching() const {
+  return FDeviceWatch->isActive();
+}
+
+void TModemSession::CheckDevice() {
+  if (!ResolvePortName(FDriver->PortName()).Resolved) return;
+  FDeviceWatch->stop();
+  if (OnDeviceBack) OnDeviceBack();
+}
+
+void TModemSession::Notify(const QByteArray& Command, TExchangeStage Stage) {
+  if (OnExchange) OnExchange(Command, Stage);
+}
+
+bool TModemSession::ExecCommand(const QByteArray& Command, const QByteArray& Terminator,
+                                std::uint16_t Attempts, std::uint16_t Timeout) {
+  if (FShutDown) return false;
+  const std::uint64_t Gen = FGeneration;
+  const std::uint64_t Serial = ++FExchangeSerial;
+  // The reply buffer is left alone when a newer exchange, nested inside this wait, owns it.
+  const auto GiveUp = [&] {
+    if (Serial == FExchangeSerial) FReply.clear();
+    Notify(Command, TExchangeStage::Abandoned);
+    return false;
+  };
+  FDriver->PurgeBuffers(true, false);
+  FReply.clear();
+  FLastRefused = false;
+  std::uint16_t Attempt = 0;
+  for (;;) {
+    FDriver->TransmitText(Command);  // a hang-up found here closes the port and abandons
+    if (Abandoned(Gen)) return GiveUp();
+    Notify(Command, TExchangeStage::Sent);
+    if (Abandoned(Gen)) return GiveUp();
+    const std::uint32_t Start = GetTickCount();
+    for (;;) {
+      SleepMs(10);
+      QCoreApplication::processEvents(QEventLoop::AllEvents);
+      if (Abandoned(Gen)) return GiveUp();
+      const std::uint32_t Now = GetTickCount();
+      if (FReply.contains(Terminator) || TicksElapsed(Now, Start) > Timeout) break;
+    }
+    if (FReply.contains(Terminator)) {
+      FLastRefused = false;
+      Notify(Command, TExchangeStage::Answered);
+      return true;
+    }
+    // An error reply ends without the terminator too; unlike silence, it is an answer.
+    FLastRefused = HasErrorLine(SplitReplyLines(FReply));
+    FReply.clear();
+    Notify(Command, TExchangeStage::Failed);
+    ++Attempt;
+    if (Attempt >= Attempts) return false;
+  }
+}
+
+void TModemSession::ReceiveData(const std::uint8_t* DataPtr, std::uint32_t DataSize) {
+  FReply.append(reinterpret_cast<const char*>(DataPtr), static_cast<qsizetype>(DataSize));
+  if (FReply.size() > MaxReplySize) FReply.remove(0, FReply.size() - MaxReplySize);
+}
+
+int TModemSession::SplitReply() {
+  FLines = SplitReplyLines(FReply);
+  return static_cast<int>(FLines.size());
+}
+
+bool TModemSession::Pause(std::uint32_t Ms) {
+  if (FShutDown) return false;
+  const std::uint64_t Gen = FGeneration;
+  SleepMs(Ms);
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  return !Abandoned(Gen);
+}
+
+bool TModemSession::InitModem() {
+  const std::uint64_t Gen = FGeneration;
+  const auto Step = [&](bool Ok) { return Ok && !Abandoned(Gen); };
+  if (!Step(FDriver->TransmitText(QByteArrayLiteral("+++")))) return false;
+  if (!Step(Pause(50))) return false;
+  if (!Step(FDriver->TransmitText(QByteArrayLiteral("ATE0\r")))) return false;
+  if (!Step(Pause(50))) return false;
+  if (!Step(ExecCommand(QByteArrayLiteral("ATV1\r"), OkTerminator, 1, ReplyTimeout))) return false;
+  return Step(Pause(50));
+}
+
+bool TModemSession::ReadDeviceInfo() {
+  struct TQuery {
+    QByteArray Command;
+    QByteArray TModemSession::*Target;
+  };
+  const std::array<TQuery, 5> Queries{
+      {{QByteArrayLiteral("AT+GMI\r"), &TModemSession::FManufacturer},
+       {QByteArrayLiteral("AT+GMM\r"), &TModemSession::FModel},
+       {QByteArrayLiteral("AT+GMR\r"), &TModemSession::FRevision},
+       {QByteArrayLiteral("AT+GSN\r"), &TModemSession::FImei},
+       {QByteArrayLiteral("AT+CIMI\r"), &TModemSession::FImsi}}};
+  const std::uint64_t Gen = FGeneration;
+  FFamily = TReportFamily::rfMonitor;
+  for (const TQuery& Query : Queries) {
+    if (!ExecCommand(Query.Command, OkTerminator, 1, ReplyTimeout)) return false;
+    if (Abandoned(Gen)) return false;
+    if (SplitReply() < 2) return false;
+    this->*Query.Target = FLines.at(0);
+  }
+  FFamily = ChooseReportFamily(FManufacturer);
+  return true;
+}
+
+TReportExchanges TModemSession::ReportExchanges() const {
+  return FamilyReportExchanges(FFamily);
+}
+
+TCycleView TModemSession::ReadReply(const TReportReader& Reader) {
+  TCycleView View = Reader(FLines, FCells);
+  if (View.Serving) FCells[0] = View.Serving->Cell;
+  if (View.Neighbours)
+    for (std::size_t K = 0; K < View.Neighbours->size() && K < 6; ++K)
+      FCells[K + 1] = (*View.Neighbours)[K].Cell;
+  if (View.Fields) FFields = *View.Fields;
+  if (View.Identities)
+    for (std::size_t I = 0; I < 7; ++I) {
+      FCells[I].Bsic = (*View.Identities)[I].Cell.Bsic;
+      FCells[I].CellId = (*View.Identities)[I].Cell.CellId;
+    }
+  return View;
+}
+
+TCycleResult TModemSession::RunCycle(const std::function<void(const TCycleView&)>& Apply) {
+  if (FShutDown) return TCycleResult::Abandoned;
+  // A cycle of an older generation may still sit below in the call stack, abandoned; it
+  // sends nothing more, so a new one may run. One of this generation may not.
+  if (FCycleGeneration == FGeneration) return TCycleResult::Refused;
+  const std::uint64_t Gen = FGeneration;
+  struct TRunning {
+    std::optional<std::uint64_t>& Slot;
+    std::optional<std::uint64_t> Outer;
+    ~TRunning() { Slot = Outer; }
+  } Running{FCycleGeneration, std::exchange(FCycleGeneration, Gen)};
+  bool Refused = false;
+  for (const TReportExchange& Exchange : ReportExchanges()) {
+    const bool Answered = ExecCommand(Exchange.Command, OkTerminator, 1, ReplyTimeout);
+    if (Abandoned(Gen)) return TCycleResult::Abandoned;
+    Refused = Refused || (!Answered && FLastRefused);
+    if (!Answered || !Exchange.Read || SplitReply() <= 1) continue;
+    const TCycleView View = ReadReply(Exchange.Read);
+    if (Apply) Apply(View);
+    if (Abandoned(Gen)) return TCycleResult::Abandoned;
+  }
+  FReportRefused = Refused;
+  return TCycleResult::Done;
+}

@@ -1,0 +1,233 @@
+#include "core/reports/ReportFields.h"
+
+#include "core/MiscLib.h"
+#include "core/ReplyText.h"
+
+namespace {
+
+constexpr std::int16_t NoLevel = -114;  // just below the weakest level a bar can show
+
+QString Latin1(const QByteArray& Bytes) {
+  return QString::fromLatin1(Bytes);
+}
+
+bool ParseDecimal(const QByteArray& Text, std::int32_t& Value) {
+  return TryParseInt(TrimBlanks(Text), Value);
+}
+
+// Modems write a cell id they have not read as zeros or as FFFF.
+bool IsUnreadCellId(const QByteArray& Text) {
+  if (Text.isEmpty()) return true;
+  if (Text.compare("ffff", Qt::CaseInsensitive) == 0) return true;
+  for (const char C : Text)
+    if (C != '0') return false;
+  return true;
+}
+
+// A cell heard but not identified: its BSIC and cell id mean nothing yet.
+bool IdentityUnread(const TCellFields& Fields) {
+  if (Fields.CellId && IsUnreadCellId(TrimBlanks(*Fields.CellId))) return true;
+  if (Fields.Mcc) {
+    std::int32_t Mcc = 0;
+    if (!ParseDecimal(*Fields.Mcc, Mcc) || Mcc == 0) return true;
+  }
+  return false;
+}
+
+bool IsEmptySlot(const TCellFields& Fields) {
+  const QByteArray Channel = TrimBlanks(Fields.Channel);
+  std::int32_t Value = 0;
+  return Channel.isEmpty() || (TryParseInt(Channel, Value) && Value == 0);
+}
+
+struct TColumn {
+  TCellInfo Cell;
+  TCellText Channel, Band, Level, Bsic, CellId;
+  TBarView Bar;
+};
+
+TColumn ReadColumn(const TCellFields& Fields, const TCellInfo& Previous) {
+  TColumn Column;
+  TCellInfo& Cell = Column.Cell;
+  Cell = Previous;
+
+  Cell.Band = TGsmBand::gbNone;
+  const QByteArray Channel = TrimBlanks(Fields.Channel);
+  std::int32_t Value = 0;
+  Column.Channel.Valid = TryParseInt(Channel, Value);
+  if (Column.Channel.Valid) {
+    Cell.Channel = Low16Signed(Value);
+    Cell.Band = ChannelBand(Value);
+    Column.Channel.Text = QString::number(Value);  // "0081" shows as "81"
+  } else {
+    Column.Channel.Text = Latin1(Channel);
+  }
+  Column.Band.Text = BandText(Cell.Band);
+  Column.Band.Valid = Cell.Band != TGsmBand::gbNone;
+
+  Cell.Level = NoLevel;
+  Column.Level.Valid = Fields.LevelDbm.has_value();
+  if (Fields.LevelDbm) {
+    Cell.Level = Low16Signed(*Fields.LevelDbm);
+    Column.Level.Text = QString::number(*Fields.LevelDbm);
+  } else {
+    Column.Level.Text = Latin1(TrimBlanks(Fields.LevelText));
+  }
+  Column.Bar = TBarView{Cell.Level, LevelColor(Cell.Level)};
+
+  Cell.Bsic = 0;
+  Cell.CellId = 0;
+  if (!IdentityUnread(Fields)) {
+    if (Fields.Bsic) {
+      const QByteArray Bsic = TrimBlanks(*Fields.Bsic);
+      Column.Bsic.Text = Latin1(Bsic);
+      if (!Bsic.isEmpty()) {
+        Column.Bsic.Valid = TryParseInt(Bsic, Value);
+        if (Column.Bsic.Valid) Cell.Bsic = Low16(Value);
+      }
+    }
+    if (Fields.CellId) {
+      const QByteArray CellId = TrimBlanks(*Fields.CellId);
+      Column.CellId.Valid = TryParseHex(CellId, Value);
+      if (Column.CellId.Valid) {
+        Cell.CellId = Low16(Value);
+        Column.CellId.Text = QString::number(Value);
+      } else {
+        Column.CellId.Text = Latin1(CellId);
+      }
+    }
+  }
+  return Column;
+}
+
+TColumn EmptiedColumn() {
+  TColumn Column;
+  Column.Bar = TBarView{NoLevel, LevelColor(NoLevel)};
+  return Column;
+}
+
+// A detail field shows the decimal it reads as, "-" when it does not read or is not reported.
+QString ReadDetail(const std::optional<QByteArray>& Field, std::int16_t& Stored) {
+  std::int32_t Value = 0;
+  if (!Field || !ParseDecimal(*Field, Value)) return QStringLiteral("-");
+  Stored = Low16Signed(Value);
+  return QString::number(Value);
+}
+
+QString ReadPlmn(const TCellFields& Fields, TCellInfo& Cell) {
+  std::int32_t Value = 0;
+  if (!Fields.Mcc || !ParseDecimal(*Fields.Mcc, Value) || Value == 0) return QStringLiteral("-");
+  Cell.Mcc = Low16(Value);
+  if (!Fields.Mnc || !ParseDecimal(*Fields.Mnc, Value)) return QStringLiteral("-");
+  Cell.Mnc = Low16(Value);
+  return PlmnText(Cell.Mcc, Cell.Mnc, TrimBlanks(*Fields.Mnc).size() == 3);
+}
+
+QString ReadLac(const std::optional<QByteArray>& Field, TCellInfo& Cell) {
+  std::int32_t Value = 0;
+  if (!Field || !TryParseHex(TrimBlanks(*Field), Value)) return QStringLiteral("-");
+  Cell.Lac = Low16(Value);
+  return QString::number(Cell.Lac);
+}
+
+}  // namespace
+
+std::optional<QByteArray> ReportLineBody(const QByteArray& Line, const QByteArray& Prefix) {
+  const QByteArray Text = TrimBlanks(Line);
+  if (Text.left(Prefix.size()).compare(Prefix, Qt::CaseInsensitive) != 0) return std::nullopt;
+  return TrimBlanks(Text.mid(Prefix.size()));
+}
+
+bool HasErrorLine(const QList<QByteArray>& Lines) {
+  for (const QByteArray& Line : Lines) {
+    const QByteArray Text = TrimBlanks(Line);
+    if (Text == "ERROR" || Text.startsWith("+CME ERROR") || Text.startsWith("+CMS ERROR"))
+      return true;
+  }
+  return false;
+}
+
+QList<QByteArray> SplitCommaFields(const QByteArray& Text) {
+  return Text.split(',');
+}
+
+QList<QByteArray> SplitWords(const QByteArray& Text) {
+  QList<QByteArray> Words;
+  qsizetype Pos = 0;
+  const qsizetype Size = Text.size();
+  while (Pos < Size) {
+    while (Pos < Size && static_cast<unsigned char>(Text[Pos]) <= 32) ++Pos;
+    const qsizetype Start = Pos;
+    while (Pos<Size&& static_cast<unsigned char>(Text[Pos])> 32) ++Pos;
+    if (Pos > Start) Words.append(Text.mid(Start, Pos - Start));
+  }
+  return Words;
+}
+
+std::optional<QByteArray> FieldAt(const QList<QByteArray>& Fields, qsizetype Index) {
+  if (Index < 0 || Index >= Fields.size()) return std::nullopt;
+  return Fields[Index];
+}
+
+std::optional<std::int32_t> DbmFromRxLev(const QByteArray& Text, std::int32_t DbmAtZero) {
+  std::int32_t RxLev = 0;
+  if (!ParseDecimal(Text, RxLev) || RxLev < 0 || RxLev > 63) return std::nullopt;
+  return DbmAtZero + RxLev;
+}
+
+std::optional<std::int32_t> DbmFromText(const QByteArray& Text) {
+  QByteArray Number = TrimBlanks(Text);
+  if (Number.toLower().endsWith("dbm")) Number = TrimBlanks(Number.chopped(3));
+  std::int32_t Dbm = 0;
+  if (!TryParseInt(Number, Dbm)) return std::nullopt;
+  return Dbm;
+}
+
+TFamilyView BuildFamilyView(const TCellFields& Serving,
+                            const std::array<std::optional<TCellFields>, 6>& Neighbours,
+                            const std::array<TCellInfo, 7>& Previous) {
+  std::array<TColumn, 7> Columns;
+  Columns[0] = ReadColumn(Serving, Previous[0]);
+  TServingCellView View;
+  View.RxLev = ReadDetail(Serving.RxLev, Columns[0].Cell.RxLev);
+  View.C1 = ReadDetail(Serving.C1, Columns[0].Cell.C1);
+  View.Pwr = ReadDetail(Serving.Pwr, Columns[0].Cell.Pwr);
+  View.Plmn = ReadPlmn(Serving, Columns[0].Cell);
+  View.Lac = ReadLac(Serving.Lac, Columns[0].Cell);
+
+  for (std::size_t K = 0; K < Neighbours.size(); ++K) {
+    const std::optional<TCellFields>& Fields = Neighbours[K];
+    if (!Fields || IsEmptySlot(*Fields)) {
+      Columns[K + 1] = EmptiedColumn();
+      continue;
+    }
+    Columns[K + 1] = ReadColumn(*Fields, Previous[K + 1]);
+    TCellInfo& Cell = Columns[K + 1].Cell;
+    std::int32_t Value = 0;
+    if (Fields->Mcc && ParseDecimal(*Fields->Mcc, Value)) Cell.Mcc = Low16(Value);
+    if (Fields->Mnc && ParseDecimal(*Fields->Mnc, Value)) Cell.Mnc = Low16(Value);
+    if (Fields->Lac && TryParseHex(TrimBlanks(*Fields->Lac), Value)) Cell.Lac = Low16(Value);
+  }
+
+  const TColumn& Own = Columns[0];
+  View.Cell = Own.Cell;
+  View.Channel = Own.Channel;
+  View.Band = Own.Band;
+  View.Level = Own.Level;
+  View.Bar = Own.Bar;
+
+  TFamilyView Family;
+  Family.Serving = View;
+  std::vector<TNeighbourColumnView> NeighbourViews;
+  std::array<TIdentityColumnView, 7> Identities;
+  for (std::size_t I = 0; I < Columns.size(); ++I) {
+    const TColumn& Column = Columns[I];
+    Identities[I] = TIdentityColumnView{Column.Cell, Column.Bsic, Column.CellId};
+    if (I > 0)
+      NeighbourViews.push_back(
+          TNeighbourColumnView{Column.Cell, Column.Channel, Column.Band, Column.Level, Column.Bar});
+  }
+  Family.Neighbours = NeighbourViews;
+  Family.Identities = Identities;
+  return Family;
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "core/CellReports.h"
+#include "core/reports/FamilyView.h"
+
+// Cutting and field rules the CENG, #MONI and CCED readers share.
+
+// The text after Prefix, trimmed, when the line starts with Prefix (leading blanks and the
+// case of the line ignored); nullopt for any other line, such as an echoed command or an
+// unsolicited result code between the report's lines.
+std::optional<QByteArray> ReportLineBody(const QByteArray& Line, const QByteArray& Prefix);
+
+// Whether a line of the reply says the command failed: "ERROR", "+CME ERROR: ...",
+// "+CMS ERROR: ...".
+bool HasErrorLine(const QList<QByteArray>& Lines);
+
+// Comma-separated fields with the empty ones kept, since a field's place is its meaning.
+QList<QByteArray> SplitCommaFields(const QByteArray& Text);
+
+// Words separated by blanks (codes up to and including the blank).
+QList<QByteArray> SplitWords(const QByteArray& Text);
+
+// Field Index of Fields, or nullopt when the list is shorter.
+std::optional<QByteArray> FieldAt(const QList<QByteArray>& Fields, qsizetype Index);
+
+// A received level written as rxlev (0 to 63) in dBm, DbmAtZero being the level rxlev 0 stands
+// for; nullopt when the text is not such a value.
+std::optional<std::int32_t> DbmFromRxLev(const QByteArray& Text, std::int32_t DbmAtZero);
+// A level written in dBm, with or without a "dbm" unit after it ("-83dbm", "-80").
+std::optional<std::int32_t> DbmFromText(const QByteArray& Text);
+
+// What a reply gives for one cell, as the texts it prints them with. A field the family does
+// not report is nullopt; one it reports but left empty is an empty text.
+struct TCellFields {
+  QByteArray Channel;                    // decimal
+  QByteArray LevelText;                  // shown in red when LevelDbm is unset
+  std::optional<std::int32_t> LevelDbm;  // the level in dBm, when LevelText reads as one
+  std::optional<QByteArray> Bsic;        // shown as printed
+  std::optional<QByteArray> CellId;      // hexadecimal; zero or FFFF means not read
+  std::optional<QByteArray> Mcc, Mnc;    // decimal; an empty or zero MCC means not read
+  std::optional<QByteArray> Lac;         // hexadecimal
+  // Serving cell details, only where the family has a field of that meaning.
+  std::optional<QByteArray> RxLev, C1, Pwr;
+};
+
+// The view of a report from its cells: Serving for grid column 0, Neighbours[k] for grid column
+// k + 1 (nullopt where the reply lists no cell). Previous holds the records by grid column;
+// a field that does not parse leaves the previous value in the record.
+TFamilyView BuildFamilyView(const TCellFields& Serving,
+                            const std::array<std::optional<TCellFields>, 6>& Neighbours,
+                            const std::array<TCellInfo, 7>& Previous);
