@@ -9,12 +9,12 @@
 #include <QTest>
 
 #include "core/DriveRecord.h"
-#include "ModemCore.h"
+#include "CellModel.h"
 #include "support/SimProcess.h"
 
 namespace {
 
-using vantrel::sim::CellModel;
+using vantrel::sim::TCellModel;
 using vantrel::test::SimProcess;
 
 constexpr std::uint32_t Seed = 11;
@@ -49,22 +49,22 @@ struct TExpected {
   QList<TRecordCell> Neighbours;
 };
 TExpected ExpectedCycle(int N) {
-  CellModel Model(Seed);
-  for (int I = 0; I < N; ++I) Model.step();
+  TCellModel Model(Seed);
+  for (int I = 0; I < N; ++I) Model.Step();
   TExpected E;
-  const auto& S = Model.serving();
-  E.Serving.Channel = QString::number(S.channel);
-  E.Serving.Level = QString::number(S.dbm);
-  E.Serving.Bsic = QStringLiteral("%1%2").arg(S.ncc).arg(S.bcc);
-  E.Serving.CellId = QString::number(S.cellId & 0xFFFF);
-  E.Plmn = QString::number(S.mcc * 100 + S.mnc);
-  E.Lac = QString::number(S.lac & 0xFFFF);
-  for (const auto& Nb : Model.presentNeighbours()) {
+  const auto& S = Model.Serving();
+  E.Serving.Channel = QString::number(S.Channel);
+  E.Serving.Level = QString::number(S.Dbm);
+  E.Serving.Bsic = QStringLiteral("%1%2").arg(S.Ncc).arg(S.Bcc);
+  E.Serving.CellId = QString::number(S.CellId & 0xFFFF);
+  E.Plmn = QString::number(S.Mcc * 100 + S.Mnc);
+  E.Lac = QString::number(S.Lac & 0xFFFF);
+  for (const auto& Nb : Model.PresentNeighbours()) {
     TRecordCell C;
-    C.Channel = QString::number(Nb.channel);
-    C.Level = QString::number(Nb.dbm);
-    C.Bsic = QStringLiteral("%1%2").arg(Nb.ncc).arg(Nb.bcc);
-    C.CellId = QString::number(Nb.cellId & 0xFFFF);
+    C.Channel = QString::number(Nb.Channel);
+    C.Level = QString::number(Nb.Dbm);
+    C.Bsic = QStringLiteral("%1%2").arg(Nb.Ncc).arg(Nb.Bcc);
+    C.CellId = QString::number(Nb.CellId & 0xFFFF);
     E.Neighbours << C;
   }
   return E;

@@ -5,11 +5,11 @@
 #include "core/ReplyText.h"
 #include "core/reports/FamilyReports.h"
 
-using vantrel::sim::FamilyCell;
-using vantrel::sim::FamilyCells;
-using vantrel::sim::SlotKind;
+using vantrel::sim::TFamilyCell;
+using vantrel::sim::TFamilyCells;
+using vantrel::sim::TSlotKind;
 
-Q_DECLARE_METATYPE(FamilyCells)
+Q_DECLARE_METATYPE(TFamilyCells)
 Q_DECLARE_METATYPE(TReportFamily)
 
 namespace {
@@ -17,18 +17,18 @@ namespace {
 // The simulator's formats, with the family the program reads them as.
 enum class Format { ceng, cengNoBlank, moni, moniSingle, cced };
 
-std::string Reply(Format Which, const FamilyCells& Cells) {
+std::string Reply(Format Which, const TFamilyCells& Cells) {
   switch (Which) {
     case Format::ceng:
-      return vantrel::sim::cengReply(Cells);
+      return vantrel::sim::CengReply(Cells);
     case Format::cengNoBlank:
-      return vantrel::sim::cengReply(Cells, {.blankAfterColon = false});
+      return vantrel::sim::CengReply(Cells, {.BlankAfterColon = false});
     case Format::moni:
-      return vantrel::sim::moniTableReply(Cells);
+      return vantrel::sim::MoniTableReply(Cells);
     case Format::moniSingle:
-      return vantrel::sim::moniSingleReply(Cells.serving, "I TIM");
+      return vantrel::sim::MoniSingleReply(Cells.Serving, "I TIM");
     case Format::cced:
-      return vantrel::sim::ccedReply(Cells);
+      return vantrel::sim::CcedReply(Cells);
   }
   return {};
 }
@@ -47,18 +47,18 @@ TReportFamily FamilyOf(Format Which) {
   return TReportFamily::rfCced;
 }
 
-FamilyCell Cell(int Arfcn, int Dbm, int CellId, int Bsic, SlotKind Kind = SlotKind::cell) {
-  FamilyCell C;
-  C.kind = Kind;
-  C.arfcn = Arfcn;
-  C.dbm = Dbm;
-  C.mcc = 460;
-  C.mnc = 0;
-  C.lac = 0x1816;
-  C.cellId = CellId;
-  C.bsic = Bsic;
-  C.c1 = Dbm + 110;
-  C.c2 = Dbm + 112;
+TFamilyCell Cell(int Arfcn, int Dbm, int CellId, int Bsic, TSlotKind Kind = TSlotKind::Cell) {
+  TFamilyCell C;
+  C.Kind = Kind;
+  C.Arfcn = Arfcn;
+  C.Dbm = Dbm;
+  C.Mcc = 460;
+  C.Mnc = 0;
+  C.Lac = 0x1816;
+  C.CellId = CellId;
+  C.Bsic = Bsic;
+  C.C1 = Dbm + 110;
+  C.C2 = Dbm + 112;
   return C;
 }
 
@@ -68,9 +68,9 @@ QString BsicText(Format Which, int Bsic) {
   return QStringLiteral("%1").arg(Bsic, 2, 10, QChar('0'));
 }
 
-QString Plmn(const FamilyCell& C) {
-  const int Scale = C.mncDigits == 3 ? 1000 : 100;
-  return QString::number(C.mcc * Scale + C.mnc);
+QString Plmn(const TFamilyCell& C) {
+  const int Scale = C.MncDigits == 3 ? 1000 : 100;
+  return QString::number(C.Mcc * Scale + C.Mnc);
 }
 
 // What the reader must show for a cell the simulator was given.
@@ -78,11 +78,11 @@ struct TExpected {
   QString Channel, Level, Bsic, CellId;
 };
 
-TExpected Expected(Format Which, const FamilyCell& C) {
-  TExpected E{QString::number(C.arfcn), QString::number(C.dbm), {}, {}};
-  if (C.kind == SlotKind::cell) {
-    E.Bsic = BsicText(Which, C.bsic);
-    E.CellId = QString::number(C.cellId);
+TExpected Expected(Format Which, const TFamilyCell& C) {
+  TExpected E{QString::number(C.Arfcn), QString::number(C.Dbm), {}, {}};
+  if (C.Kind == TSlotKind::Cell) {
+    E.Bsic = BsicText(Which, C.Bsic);
+    E.CellId = QString::number(C.CellId);
   }
   return E;
 }
@@ -115,40 +115,40 @@ class TestFamilyReplies : public QObject {
 
 void TestFamilyReplies::ReadBack_data() {
   QTest::addColumn<int>("Which");
-  QTest::addColumn<FamilyCells>("Cells");
+  QTest::addColumn<TFamilyCells>("Cells");
 
-  FamilyCells Full;
-  Full.serving = Cell(81, -58, 0xf9a1, 25);
-  Full.serving.rla = 8;
-  Full.serving.txp = 5;
-  Full.neighbours = {Cell(14, -73, 0xf2a1, 13),  Cell(12, -86, 0xf411, 40),
+  TFamilyCells Full;
+  Full.Serving = Cell(81, -58, 0xf9a1, 25);
+  Full.Serving.Rla = 8;
+  Full.Serving.Txp = 5;
+  Full.Neighbours = {Cell(14, -73, 0xf2a1, 13),  Cell(12, -86, 0xf411, 40),
                      Cell(565, -90, 0x1a1, 45),  Cell(584, -94, 0xf1a3, 20),
                      Cell(975, -96, 0xf412, 11), Cell(28, -110, 0x6253, 12)};
 
-  FamilyCells Americas;
-  Americas.serving = Cell(666, -92, 0x4e72, 8);
-  Americas.serving.mcc = 310;
-  Americas.serving.mnc = 260;
-  Americas.serving.mncDigits = 3;
-  Americas.serving.lac = 0x113;
-  Americas.neighbours = {Cell(1688, -97, 0xa53f, 21)};
+  TFamilyCells Americas;
+  Americas.Serving = Cell(666, -92, 0x4e72, 8);
+  Americas.Serving.Mcc = 310;
+  Americas.Serving.Mnc = 260;
+  Americas.Serving.MncDigits = 3;
+  Americas.Serving.Lac = 0x113;
+  Americas.Neighbours = {Cell(1688, -97, 0xa53f, 21)};
 
-  FamilyCells LeadingZeroMnc = Americas;
-  LeadingZeroMnc.serving.mnc = 10;
+  TFamilyCells LeadingZeroMnc = Americas;
+  LeadingZeroMnc.Serving.Mnc = 10;
 
-  FamilyCells Slots = Full;
-  Slots.neighbours = {Cell(14, -73, 0xf2a1, 13), Cell(233, -87, 0, 0, SlotKind::unknown),
-                      Cell(727, -107, 0, 0, SlotKind::unread)};
+  TFamilyCells Slots = Full;
+  Slots.Neighbours = {Cell(14, -73, 0xf2a1, 13), Cell(233, -87, 0, 0, TSlotKind::Unknown),
+                      Cell(727, -107, 0, 0, TSlotKind::Unread)};
 
-  FamilyCells Alone = Full;
-  Alone.neighbours.clear();
+  TFamilyCells Alone = Full;
+  Alone.Neighbours.clear();
 
-  FamilyCells Seven = Full;
-  Seven.neighbours.push_back(Cell(29, -100, 0x1234, 1));
+  TFamilyCells Seven = Full;
+  Seven.Neighbours.push_back(Cell(29, -100, 0x1234, 1));
 
   const struct {
     const char* Name;
-    FamilyCells Cells;
+    TFamilyCells Cells;
   } Sets[] = {{"six neighbours", Full},    {"1900 band, three-digit MNC", Americas},
               {"MNC 010", LeadingZeroMnc}, {"unknown and unread slots", Slots},
               {"no neighbours", Alone},    {"seven neighbours", Seven}};
@@ -166,7 +166,7 @@ void TestFamilyReplies::ReadBack_data() {
 
 void TestFamilyReplies::ReadBack() {
   QFETCH(int, Which);
-  QFETCH(FamilyCells, Cells);
+  QFETCH(TFamilyCells, Cells);
   const Format Shape = static_cast<Format>(Which);
 
   const std::string Bytes = Reply(Shape, Cells);
@@ -180,17 +180,17 @@ void TestFamilyReplies::ReadBack() {
         Bytes.find("+CENG: ") == std::string::npos && Bytes.find("+CENG:0,\"") != std::string::npos,
         Bytes.c_str());
 
-  const FamilyCell& S = Cells.serving;
+  const TFamilyCell& S = Cells.Serving;
   const TExpected Own = Expected(Shape, S);
   QCOMPARE(View.Serving->Channel.Text, Own.Channel);
   QCOMPARE(View.Serving->Level.Text, Own.Level);
-  QCOMPARE(View.Serving->Cell.Level, std::int16_t(S.dbm));
-  QCOMPARE(View.Serving->Lac, QString::number(S.lac));
+  QCOMPARE(View.Serving->Cell.Level, std::int16_t(S.Dbm));
+  QCOMPARE(View.Serving->Lac, QString::number(S.Lac));
   QCOMPARE(View.Serving->Plmn, Shape == Format::moni ? QStringLiteral("-") : Plmn(S));
   const bool Ceng = FamilyOf(Shape) == TReportFamily::rfCeng;
-  QCOMPARE(View.Serving->RxLev, Ceng ? QString::number(S.rla) : QStringLiteral("-"));
-  QCOMPARE(View.Serving->Pwr, Ceng ? QString::number(S.txp) : QStringLiteral("-"));
-  QCOMPARE(View.Serving->C1, Shape == Format::moni ? QString::number(S.c1) : QStringLiteral("-"));
+  QCOMPARE(View.Serving->RxLev, Ceng ? QString::number(S.Rla) : QStringLiteral("-"));
+  QCOMPARE(View.Serving->Pwr, Ceng ? QString::number(S.Txp) : QStringLiteral("-"));
+  QCOMPARE(View.Serving->C1, Shape == Format::moni ? QString::number(S.C1) : QStringLiteral("-"));
   QCOMPARE((*View.Identities)[0].Bsic.Text, Own.Bsic);
   QCOMPARE((*View.Identities)[0].CellId.Text, Own.CellId);
 
@@ -199,7 +199,7 @@ void TestFamilyReplies::ReadBack() {
     const TNeighbourColumnView& Column = (*View.Neighbours)[K];
     const TIdentityColumnView& Identity = (*View.Identities)[K + 1];
     const TExpected E =
-        K < Cells.neighbours.size() ? Expected(Shape, Cells.neighbours[K]) : TExpected{};
+        K < Cells.Neighbours.size() ? Expected(Shape, Cells.Neighbours[K]) : TExpected{};
     QCOMPARE(Column.Channel.Text, E.Channel);
     QCOMPARE(Column.Level.Text, E.Level);
     QCOMPARE(Identity.Bsic.Text, E.Bsic);
@@ -209,55 +209,55 @@ void TestFamilyReplies::ReadBack() {
 
 void TestFamilyReplies::ReproducesRealReplies_data() {
   QTest::addColumn<int>("Which");
-  QTest::addColumn<FamilyCells>("Cells");
+  QTest::addColumn<TFamilyCells>("Cells");
   QTest::addColumn<QString>("File");
 
-  FamilyCells Manual;
-  Manual.serving = Cell(81, 55 - 113, 0xf9a1, 31);
-  Manual.serving.ta = 255;
+  TFamilyCells Manual;
+  Manual.Serving = Cell(81, 55 - 113, 0xf9a1, 31);
+  Manual.Serving.Ta = 255;
   const int ManualCells[][4] = {{14, 40, 0xf2a1, 15},  {12, 27, 0xf411, 48}, {565, 23, 0xf1a1, 55},
                                 {584, 19, 0xf1a3, 24}, {27, 17, 0xf412, 13}, {28, 15, 0x6253, 14}};
-  for (const auto& C : ManualCells) Manual.neighbours.push_back(Cell(C[0], C[1] - 113, C[2], C[3]));
-  Manual.neighbours.back().lac = 0x1823;
+  for (const auto& C : ManualCells) Manual.Neighbours.push_back(Cell(C[0], C[1] - 113, C[2], C[3]));
+  Manual.Neighbours.back().Lac = 0x1823;
   QTest::newRow("CENG mode 1") << int(Format::ceng) << Manual << "simcom/ceng-mode1-manual.txt";
 
   // Telit's BSIC digits 70, 75, 72 are colour codes 7/0, 7/5, 7/2.
-  FamilyCells Table;
-  Table.serving = Cell(736, -83, 0x1D23, 070);
-  Table.serving.lac = 0x55FA;
-  Table.serving.c1 = 19;
-  Table.serving.c2 = 33;
-  Table.serving.ta = 1;
+  TFamilyCells Table;
+  Table.Serving = Cell(736, -83, 0x1D23, 070);
+  Table.Serving.Lac = 0x55FA;
+  Table.Serving.C1 = 19;
+  Table.Serving.C2 = 33;
+  Table.Serving.Ta = 1;
   const int TableCells[][6] = {{983, -78, 0x1297, 075, 26, 20}, {976, -82, 0x1289, 072, 22, 16},
                                {749, -92, 0x1D15, 070, 10, 18}, {751, -92, 0x1D0D, 072, 10, 18},
                                {978, -95, 0x1296, 075, 9, 3},   {756, -99, 0x1D77, 070, 3, 11}};
   for (const auto& C : TableCells) {
-    FamilyCell N = Cell(C[0], C[1], C[2], C[3]);
-    N.lac = 0x55FA;
-    N.c1 = C[4];
-    N.c2 = C[5];
-    Table.neighbours.push_back(N);
+    TFamilyCell N = Cell(C[0], C[1], C[2], C[3]);
+    N.Lac = 0x55FA;
+    N.C1 = C[4];
+    N.C2 = C[5];
+    Table.Neighbours.push_back(N);
   }
   QTest::newRow("#MONI table") << int(Format::moni) << Table << "telit/moni-table.txt";
 
-  FamilyCells Single;
-  Single.serving = Cell(59, -80, 0x5265, 023);
-  Single.serving.lac = 0xAEAD;
-  Single.serving.rxQual = 7;
+  TFamilyCells Single;
+  Single.Serving = Cell(59, -80, 0x5265, 023);
+  Single.Serving.Lac = 0xAEAD;
+  Single.Serving.RxQual = 7;
   QTest::newRow("#MONI single cell")
       << int(Format::moniSingle) << Single << "telit/moni-single.txt";
 
-  FamilyCells Capture;
-  Capture.serving = Cell(50, 47 - 110, 0xF271, 11);
-  Capture.serving.mcc = 286;
-  Capture.serving.mnc = 1;
-  Capture.serving.lac = 0x6B2A;
+  TFamilyCells Capture;
+  Capture.Serving = Cell(50, 47 - 110, 0xF271, 11);
+  Capture.Serving.Mcc = 286;
+  Capture.Serving.Mnc = 1;
+  Capture.Serving.Lac = 0x6B2A;
   QTest::newRow("CCED") << int(Format::cced) << Capture << "wavecom/cced-capture.txt";
 }
 
 void TestFamilyReplies::ReproducesRealReplies() {
   QFETCH(int, Which);
-  QFETCH(FamilyCells, Cells);
+  QFETCH(TFamilyCells, Cells);
   QFETCH(QString, File);
   const QList<QByteArray> Real = WithoutEcho(DataFile(File));
   QVERIFY2(!Real.isEmpty(), qPrintable(File));
@@ -268,22 +268,22 @@ void TestFamilyReplies::ReproducesRealReplies() {
 }
 
 void TestFamilyReplies::FamilyNamesAndMakers() {
-  using vantrel::sim::Family;
+  using vantrel::sim::TSimFamily;
   const struct {
     const char* Name;
-    Family Which;
+    TSimFamily Which;
     TReportFamily Reads;
-  } Rows[] = {{"ceng", Family::ceng, TReportFamily::rfCeng},
-              {"moni", Family::moni, TReportFamily::rfMoni},
-              {"cced", Family::cced, TReportFamily::rfCced}};
+  } Rows[] = {{"ceng", TSimFamily::Ceng, TReportFamily::rfCeng},
+              {"moni", TSimFamily::Moni, TReportFamily::rfMoni},
+              {"cced", TSimFamily::Cced, TReportFamily::rfCced}};
   for (const auto& Row : Rows) {
-    QVERIFY(vantrel::sim::familyFromName(Row.Name) == Row.Which);
+    QVERIFY(vantrel::sim::FamilyFromName(Row.Name) == Row.Which);
     // The program must recognise the maker text the simulator gives.
-    const std::string Maker = vantrel::sim::familyManufacturer(Row.Which);
+    const std::string Maker = vantrel::sim::FamilyManufacturer(Row.Which);
     QCOMPARE(ChooseReportFamily(QByteArray::fromStdString(Maker)), Row.Reads);
   }
-  QVERIFY(!vantrel::sim::familyFromName("CENG"));
-  QVERIFY(!vantrel::sim::familyFromName(""));
+  QVERIFY(!vantrel::sim::FamilyFromName("CENG"));
+  QVERIFY(!vantrel::sim::FamilyFromName(""));
 }
 
 void TestFamilyReplies::SimulatorCycles_data() {
@@ -309,24 +309,24 @@ void TestFamilyReplies::SimulatorCycles() {
   QFETCH(TReportFamily, Family);
   std::vector<std::string> A{"--seed", "17"};
   for (const QString& X : Args) A.push_back(X.toStdString());
-  vantrel::sim::Options O;
-  QCOMPARE(vantrel::sim::parseOptions(A, O), std::string());
-  vantrel::sim::ModemCore Core(O);
-  Core.feed("ATE0\r");
+  vantrel::sim::TSimOptions O;
+  QCOMPARE(vantrel::sim::ParseOptions(A, O), std::string());
+  vantrel::sim::TModemCore Core(O);
+  Core.Feed("ATE0\r");
   std::array<TCellInfo, 7> Previous{};
   int Identified = 0, Unidentified = 0;
   for (int Cycle = 0; Cycle < 120; ++Cycle) {
     std::string Reply;
-    for (const QString& C : Commands) Reply = Core.feed(C.toStdString() + "\r");
+    for (const QString& C : Commands) Reply = Core.Feed(C.toStdString() + "\r");
     const TFamilyView View =
         ReadFamilyReport(Family, SplitReplyLines(QByteArray::fromStdString(Reply)), Previous);
     QVERIFY2(View.HasReport(), Reply.c_str());
-    const auto& S = Core.model().serving();
-    QCOMPARE(View.Serving->Channel.Text, QString::number(S.channel));
-    QCOMPARE(View.Serving->Cell.Level, std::int16_t(S.dbm));
-    QCOMPARE(View.Serving->Lac, QString::number(S.lac));
-    QCOMPARE((*View.Identities)[0].CellId.Text, QString::number(S.cellId));
-    const auto Present = Core.model().presentNeighbours();
+    const auto& S = Core.Model().Serving();
+    QCOMPARE(View.Serving->Channel.Text, QString::number(S.Channel));
+    QCOMPARE(View.Serving->Cell.Level, std::int16_t(S.Dbm));
+    QCOMPARE(View.Serving->Lac, QString::number(S.Lac));
+    QCOMPARE((*View.Identities)[0].CellId.Text, QString::number(S.CellId));
+    const auto Present = Core.Model().PresentNeighbours();
     for (std::size_t K = 0; K < 6; ++K) {
       const TNeighbourColumnView& Column = (*View.Neighbours)[K];
       const QString& CellId = (*View.Identities)[K + 1].CellId.Text;
@@ -335,13 +335,13 @@ void TestFamilyReplies::SimulatorCycles() {
         QCOMPARE(CellId, QString());
         continue;
       }
-      QCOMPARE(Column.Channel.Text, QString::number(Present[K].channel));
-      QCOMPARE(Column.Level.Text, QString::number(Present[K].dbm));
+      QCOMPARE(Column.Channel.Text, QString::number(Present[K].Channel));
+      QCOMPARE(Column.Level.Text, QString::number(Present[K].Dbm));
       // A neighbour listed without its identity shows an empty cell id, never a made-up one.
       if (CellId.isEmpty()) {
         ++Unidentified;
       } else {
-        QCOMPARE(CellId, QString::number(Present[K].cellId));
+        QCOMPARE(CellId, QString::number(Present[K].CellId));
         ++Identified;
       }
     }

@@ -12,11 +12,13 @@
 #include <QTest>
 
 #include "ModemCore.h"
+#include "MonitorReplies.h"
+#include "Pacer.h"
 #include "support/SimProcess.h"
 
 using namespace vantrel::sim;
 
-Q_DECLARE_METATYPE(vantrel::sim::ServingCell)
+Q_DECLARE_METATYPE(vantrel::sim::TServingCell)
 
 namespace {
 
@@ -38,29 +40,29 @@ QStringList lines(const std::string& reply) {
 }
 
 // The settings a control line may touch, and two it must not, in one comparable text.
-QString describe(const Options& o) {
+QString describe(const TSimOptions& o) {
   QStringList parts;
-  for (const auto& c : o.unanswered) parts << QStringLiteral("unanswered=%1").arg(c.c_str());
-  for (const auto& c : o.error) parts << QStringLiteral("error=%1").arg(c.c_str());
-  if (o.echoStuck) parts << QStringLiteral("echo-stuck");
-  if (o.cutFinal) parts << QStringLiteral("cut-final");
-  if (o.split) parts << QStringLiteral("split=%1").arg(o.split);
-  if (o.gapMs) parts << QStringLiteral("gap=%1").arg(o.gapMs);
-  if (o.garbage) parts << QStringLiteral("garbage");
-  if (o.flood) parts << QStringLiteral("flood");
-  if (o.hangupAfter) parts << QStringLiteral("hangup=%1").arg(o.hangupAfter);
-  if (o.urc) parts << QStringLiteral("urc=%1").arg(o.urc);
-  if (o.state != RadioState::Camping) parts << QStringLiteral("state=%1").arg(int(o.state));
-  if (o.neighbours >= 0) parts << QStringLiteral("neighbours=%1").arg(o.neighbours);
-  if (o.layout != Layout::A) parts << QStringLiteral("layout=b");
-  parts << QStringLiteral("port=%1").arg(o.port) << QStringLiteral("seed=%1").arg(*o.seed);
+  for (const auto& c : o.Unanswered) parts << QStringLiteral("unanswered=%1").arg(c.c_str());
+  for (const auto& c : o.Error) parts << QStringLiteral("error=%1").arg(c.c_str());
+  if (o.EchoStuck) parts << QStringLiteral("echo-stuck");
+  if (o.CutFinal) parts << QStringLiteral("cut-final");
+  if (o.Split) parts << QStringLiteral("split=%1").arg(o.Split);
+  if (o.GapMs) parts << QStringLiteral("gap=%1").arg(o.GapMs);
+  if (o.Garbage) parts << QStringLiteral("garbage");
+  if (o.Flood) parts << QStringLiteral("flood");
+  if (o.HangupAfter) parts << QStringLiteral("hangup=%1").arg(o.HangupAfter);
+  if (o.Urc) parts << QStringLiteral("urc=%1").arg(o.Urc);
+  if (o.State != TRadioState::Camping) parts << QStringLiteral("state=%1").arg(int(o.State));
+  if (o.Neighbours >= 0) parts << QStringLiteral("neighbours=%1").arg(o.Neighbours);
+  if (o.Layout != TMoniLayout::A) parts << QStringLiteral("layout=b");
+  parts << QStringLiteral("port=%1").arg(o.Port) << QStringLiteral("seed=%1").arg(*o.Seed);
   return parts.join(' ');
 }
 
-ModemCore quietCore(Options o = {}) {
-  if (!o.seed) o.seed = 1;
-  ModemCore core(std::move(o));
-  core.feed("ATE0\r");
+TModemCore quietCore(TSimOptions o = {}) {
+  if (!o.Seed) o.Seed = 1;
+  TModemCore core(std::move(o));
+  core.Feed("ATE0\r");
   return core;
 }
 
@@ -175,55 +177,55 @@ void TestModemSim::replies_data() {
 void TestModemSim::replies() {
   QFETCH(QByteArray, command);
   QFETCH(QByteArray, reply);
-  ModemCore core = quietCore();
-  QCOMPARE(QByteArray::fromStdString(core.feed(command.toStdString())), reply);
+  TModemCore core = quietCore();
+  QCOMPARE(QByteArray::fromStdString(core.Feed(command.toStdString())), reply);
 }
 
 void TestModemSim::identityNumbers() {
-  ModemCore core = quietCore();
-  const QStringList imei = lines(core.feed("AT+GSN\r"));
+  TModemCore core = quietCore();
+  const QStringList imei = lines(core.Feed("AT+GSN\r"));
   QCOMPARE(imei.size(), 2);
   QVERIFY(QRegularExpression(QStringLiteral("^\\d{15}$")).match(imei[0]).hasMatch());
   QCOMPARE(imei[1], QStringLiteral("OK"));
-  const QStringList imsi = lines(core.feed("AT+CIMI\r"));
+  const QStringList imsi = lines(core.Feed("AT+CIMI\r"));
   QCOMPARE(imsi.size(), 2);
   QVERIFY(QRegularExpression(QStringLiteral("^26207\\d{10}$")).match(imsi[0]).hasMatch());
 }
 
 void TestModemSim::echoControl() {
-  Options o;
-  o.seed = 1;
-  ModemCore core(o);
-  QVERIFY(core.echo());
-  QCOMPARE(core.feed("AT\r"), std::string("AT\r\r\nOK\r\n"));
-  QCOMPARE(core.feed("ATE0\r"), std::string("ATE0\r\r\nOK\r\n"));
-  QVERIFY(!core.echo());
-  QCOMPARE(core.feed("AT\r"), std::string("\r\nOK\r\n"));
-  QCOMPARE(core.feed("ATE1\r"), std::string("\r\nOK\r\n"));
-  QCOMPARE(core.feed("AT\r"), std::string("AT\r\r\nOK\r\n"));
+  TSimOptions o;
+  o.Seed = 1;
+  TModemCore core(o);
+  QVERIFY(core.Echo());
+  QCOMPARE(core.Feed("AT\r"), std::string("AT\r\r\nOK\r\n"));
+  QCOMPARE(core.Feed("ATE0\r"), std::string("ATE0\r\r\nOK\r\n"));
+  QVERIFY(!core.Echo());
+  QCOMPARE(core.Feed("AT\r"), std::string("\r\nOK\r\n"));
+  QCOMPARE(core.Feed("ATE1\r"), std::string("\r\nOK\r\n"));
+  QCOMPARE(core.Feed("AT\r"), std::string("AT\r\r\nOK\r\n"));
   // Bytes trickling in one at a time give the same echo and reply.
   std::string out;
-  for (char c : std::string("AT+GMI\r")) out += core.feed(std::string(1, c));
+  for (char c : std::string("AT+GMI\r")) out += core.Feed(std::string(1, c));
   QCOMPARE(out, std::string("AT+GMI\r\r\nVantrel Labs\r\n\r\nOK\r\n"));
 }
 
 void TestModemSim::escapeIgnored() {
-  ModemCore core = quietCore();
-  QCOMPARE(core.feed("+++"), std::string());
-  QCOMPARE(core.pendingInput(), std::size_t(0));
-  QCOMPARE(core.feed("AT\r"), std::string("\r\nOK\r\n"));
-  QCOMPARE(core.feed("++"), std::string());
-  QCOMPARE(core.feed("+"), std::string());
-  QCOMPARE(core.feed("AT+GMM\r"), std::string("\r\nVX-900 Simulated\r\n\r\nOK\r\n"));
-  QCOMPARE(core.commandCount(), 3);  // ATE0, AT, AT+GMM: escapes are no commands
+  TModemCore core = quietCore();
+  QCOMPARE(core.Feed("+++"), std::string());
+  QCOMPARE(core.PendingInput(), std::size_t(0));
+  QCOMPARE(core.Feed("AT\r"), std::string("\r\nOK\r\n"));
+  QCOMPARE(core.Feed("++"), std::string());
+  QCOMPARE(core.Feed("+"), std::string());
+  QCOMPARE(core.Feed("AT+GMM\r"), std::string("\r\nVX-900 Simulated\r\n\r\nOK\r\n"));
+  QCOMPARE(core.CommandCount(), 3);  // ATE0, AT, AT+GMM: escapes are no commands
 }
 
 void TestModemSim::lineBufferCapped() {
-  ModemCore core = quietCore();
-  core.feed(std::string(20000, 'A'));
-  QVERIFY(core.pendingInput() <= ModemCore::MaxLine);
-  core.feed("\r");
-  QCOMPARE(core.feed("AT\r"), std::string("\r\nOK\r\n"));
+  TModemCore core = quietCore();
+  core.Feed(std::string(20000, 'A'));
+  QVERIFY(core.PendingInput() <= TModemCore::MaxLine);
+  core.Feed("\r");
+  QCOMPARE(core.Feed("AT\r"), std::string("\r\nOK\r\n"));
 }
 
 namespace {
@@ -236,21 +238,21 @@ QStringList realLines(const QString& name) {
 }
 
 // The cell of the manual's example reports.
-ServingCell exampleCell() {
-  ServingCell c;
-  c.channel = 1013;
-  c.rs = 21;
-  c.dbm = -71;
-  c.mcc = 1;
-  c.mnc = 1;
-  c.lac = 0x1001;
-  c.cellId = 0x0103;
-  c.ncc = 7;
-  c.bcc = 7;
-  c.pwr = 33;
-  c.rxLev = -105;
-  c.c1 = 33;
-  c.dedicated = DedicatedChannel{1015, 1, 0, 5, -76, 0, "S_HR"};
+TServingCell exampleCell() {
+  TServingCell c;
+  c.Channel = 1013;
+  c.Rs = 21;
+  c.Dbm = -71;
+  c.Mcc = 1;
+  c.Mnc = 1;
+  c.Lac = 0x1001;
+  c.CellId = 0x0103;
+  c.Ncc = 7;
+  c.Bcc = 7;
+  c.Pwr = 33;
+  c.RxLev = -105;
+  c.C1 = 33;
+  c.Dedicated = TDedicatedChannel{1015, 1, 0, 5, -76, 0, "S_HR"};
   return c;
 }
 
@@ -260,37 +262,37 @@ void TestModemSim::moniLikeRealModems_data() {
   QTest::addColumn<QString>("file");
   QTest::addColumn<int>("layout");
   QTest::addColumn<int>("state");
-  QTest::addColumn<ServingCell>("cell");
-  const ServingCell example = exampleCell();
-  ServingCell dedicated = example;
-  dedicated.rs = 19;
-  dedicated.dbm = -76;
-  ServingCell limited = example;
-  limited.channel = 477;
-  limited.mcc = 123;
-  limited.mnc = 456;
-  limited.lac = 0xA123;
-  limited.cellId = 0xB456;
-  limited.ncc = 5;
-  limited.bcc = 3;
-  ServingCell reselection = example;
-  reselection.rs = 4;
-  reselection.dbm = -106;
-  reselection.c1 = -1;
-  const int a = int(Layout::A), b = int(Layout::B);
-  QTest::newRow("a camping") << "moni-a-camping.txt" << a << int(RadioState::Camping) << example;
-  QTest::newRow("a dedicated") << "moni-a-dedicated.txt" << a << int(RadioState::Dedicated)
+  QTest::addColumn<TServingCell>("cell");
+  const TServingCell example = exampleCell();
+  TServingCell dedicated = example;
+  dedicated.Rs = 19;
+  dedicated.Dbm = -76;
+  TServingCell limited = example;
+  limited.Channel = 477;
+  limited.Mcc = 123;
+  limited.Mnc = 456;
+  limited.Lac = 0xA123;
+  limited.CellId = 0xB456;
+  limited.Ncc = 5;
+  limited.Bcc = 3;
+  TServingCell reselection = example;
+  reselection.Rs = 4;
+  reselection.Dbm = -106;
+  reselection.C1 = -1;
+  const int a = int(TMoniLayout::A), b = int(TMoniLayout::B);
+  QTest::newRow("a camping") << "moni-a-camping.txt" << a << int(TRadioState::Camping) << example;
+  QTest::newRow("a dedicated") << "moni-a-dedicated.txt" << a << int(TRadioState::Dedicated)
                                << dedicated;
-  QTest::newRow("a limited") << "moni-a-limited-service.txt" << a << int(RadioState::LimitedService)
-                             << limited;
-  QTest::newRow("a reselection") << "moni-a-reselection.txt" << a << int(RadioState::Reselection)
+  QTest::newRow("a limited") << "moni-a-limited-service.txt" << a
+                             << int(TRadioState::LimitedService) << limited;
+  QTest::newRow("a reselection") << "moni-a-reselection.txt" << a << int(TRadioState::Reselection)
                                  << reselection;
-  QTest::newRow("a searching") << "moni-a-searching.txt" << a << int(RadioState::Searching)
+  QTest::newRow("a searching") << "moni-a-searching.txt" << a << int(TRadioState::Searching)
                                << example;
-  QTest::newRow("b camping") << "moni-b-camping.txt" << b << int(RadioState::Camping) << example;
-  QTest::newRow("b dedicated") << "moni-b-dedicated.txt" << b << int(RadioState::Dedicated)
+  QTest::newRow("b camping") << "moni-b-camping.txt" << b << int(TRadioState::Camping) << example;
+  QTest::newRow("b dedicated") << "moni-b-dedicated.txt" << b << int(TRadioState::Dedicated)
                                << dedicated;
-  QTest::newRow("b searching") << "moni-b-searching.txt" << b << int(RadioState::Searching)
+  QTest::newRow("b searching") << "moni-b-searching.txt" << b << int(TRadioState::Searching)
                                << example;
 }
 
@@ -299,13 +301,13 @@ void TestModemSim::moniLikeRealModems() {
   QFETCH(QString, file);
   QFETCH(int, layout);
   QFETCH(int, state);
-  QFETCH(ServingCell, cell);
+  QFETCH(TServingCell, cell);
   const QStringList real = realLines(file);
   QCOMPARE(real.size(), 4);
   const QStringList made{
-      QString::fromStdString(formatMoniTitle(Layout(layout))),
-      QString::fromStdString(formatMoniColumnHeader(Layout(layout))),
-      QString::fromStdString(formatMoniDataLine(cell, Layout(layout), RadioState(state))),
+      QString::fromStdString(FormatMoniTitle(TMoniLayout(layout))),
+      QString::fromStdString(FormatMoniColumnHeader(TMoniLayout(layout))),
+      QString::fromStdString(FormatMoniDataLine(cell, TMoniLayout(layout), TRadioState(state))),
       QStringLiteral("OK")};
   QCOMPARE(made, real);
 }
@@ -313,26 +315,26 @@ void TestModemSim::moniLikeRealModems() {
 void TestModemSim::monpLikeRealModems() {
   const QStringList real = realLines(QStringLiteral("monp-six.txt"));
   QCOMPARE(real.size(), 8);
-  QCOMPARE(QString::fromStdString(formatMonpHeader()), real[0]);
-  NeighbourCell n;
-  n.channel = 653;
-  n.rs = 26;
-  n.dbm = -84;
-  n.mcc = 262;
-  n.mnc = 7;
-  n.bcc = 0;
-  n.c1 = 22;
-  n.c2 = 22;
-  QCOMPARE(QString::fromStdString(formatMonpLine(n)), real[1]);
-  n.channel = 643;
-  n.rs = 10;
-  n.dbm = -100;
-  n.bcc = 7;
-  n.c1 = 6;
-  n.c2 = 6;
-  QCOMPARE(QString::fromStdString(formatMonpLine(n)), real[6]);
+  QCOMPARE(QString::fromStdString(FormatMonpHeader()), real[0]);
+  TNeighbourCell n;
+  n.Channel = 653;
+  n.Rs = 26;
+  n.Dbm = -84;
+  n.Mcc = 262;
+  n.Mnc = 7;
+  n.Bcc = 0;
+  n.C1 = 22;
+  n.C2 = 22;
+  QCOMPARE(QString::fromStdString(FormatMonpLine(n)), real[1]);
+  n.Channel = 643;
+  n.Rs = 10;
+  n.Dbm = -100;
+  n.Bcc = 7;
+  n.C1 = 6;
+  n.C2 = 6;
+  QCOMPARE(QString::fromStdString(FormatMonpLine(n)), real[6]);
   // In dedicated mode the modem does not measure C1 and C2.
-  QCOMPARE(QString::fromStdString(formatMonpLine(n, true)),
+  QCOMPARE(QString::fromStdString(FormatMonpLine(n, true)),
            QStringLiteral(" 643  10 -100 262  07   7   -   -"));
 }
 
@@ -341,30 +343,30 @@ void TestModemSim::smoncLikeRealModems() {
   QCOMPARE(real.size(), 2);
   const QStringList groups = real[0].mid(8).split(QLatin1Char(','));
   QCOMPARE(groups.size(), 63);
-  ServingCell s;
-  s.mcc = 232;
-  s.mnc = 3;
-  s.lac = 0x3010;
-  s.cellId = 0x4EAF;
-  s.ncc = 3;
-  s.bcc = 2;
-  s.channel = 82;
-  s.dbm = CellModel::MinDbm + 38;
-  s.c1 = 30;
-  QCOMPARE(QString::fromStdString(formatSmoncGroup(s)), QStringList(groups.mid(0, 9)).join(','));
-  NeighbourCell n;
-  n.mcc = 232;
-  n.mnc = 3;
-  n.lac = 0x2010;
-  n.cellId = 0x00C0;
-  n.ncc = 3;
-  n.bcc = 5;
-  n.channel = 113;
-  n.dbm = CellModel::MinDbm + 9;
-  n.c1 = 1;
-  n.c2 = 1;
-  QCOMPARE(QString::fromStdString(formatSmoncGroup(n)), QStringList(groups.mid(45, 9)).join(','));
-  QCOMPARE(QString::fromStdString(emptySmoncGroup()),
+  TServingCell s;
+  s.Mcc = 232;
+  s.Mnc = 3;
+  s.Lac = 0x3010;
+  s.CellId = 0x4EAF;
+  s.Ncc = 3;
+  s.Bcc = 2;
+  s.Channel = 82;
+  s.Dbm = TCellModel::MinDbm + 38;
+  s.C1 = 30;
+  QCOMPARE(QString::fromStdString(FormatSmoncGroup(s)), QStringList(groups.mid(0, 9)).join(','));
+  TNeighbourCell n;
+  n.Mcc = 232;
+  n.Mnc = 3;
+  n.Lac = 0x2010;
+  n.CellId = 0x00C0;
+  n.Ncc = 3;
+  n.Bcc = 5;
+  n.Channel = 113;
+  n.Dbm = TCellModel::MinDbm + 9;
+  n.C1 = 1;
+  n.C2 = 1;
+  QCOMPARE(QString::fromStdString(FormatSmoncGroup(n)), QStringList(groups.mid(45, 9)).join(','));
+  QCOMPARE(QString::fromStdString(EmptySmoncGroup()),
            QStringLiteral("000,00,0000,0000,00,0,0,0,0"));
 }
 
@@ -392,34 +394,34 @@ void TestModemSim::statesInTheReports() {
   QFETCH(bool, dashes);
   std::vector<std::string> a{"--neighbours", "6"};
   for (const QString& x : args) a.push_back(x.toStdString());
-  Options o;
-  QCOMPARE(parseOptions(a, o), std::string());
-  ModemCore core = quietCore(o);
-  const QStringList moni = lines(core.feed("AT^MONI\r"));
+  TSimOptions o;
+  QCOMPARE(ParseOptions(a, o), std::string());
+  TModemCore core = quietCore(o);
+  const QStringList moni = lines(core.Feed("AT^MONI\r"));
   QCOMPARE(moni.size(), 4);
   QVERIFY2(moni[2].endsWith(tail), qPrintable(moni[2]));
-  const bool joined = o.layout == Layout::B;
+  const bool joined = o.Layout == TMoniLayout::B;
   QCOMPARE(moni[1].contains(QStringLiteral("PLMN")), joined);
   QCOMPARE(moni[1].contains(QStringLiteral("MCC")), !joined);
   if (tail != QLatin1String("Searching")) {
-    const ServingCell& s = core.model().serving();
+    const TServingCell& s = core.Model().Serving();
     // The columns from LAC on sit two places to the left in layout b.
     const int shift = joined ? -2 : 0;
-    QCOMPARE(cutInt(moni[2], 22 + shift, 26 + shift, 16), s.lac);
-    QCOMPARE(cutInt(moni[2], 40 + shift, 43 + shift), s.pwr);
-    QCOMPARE(cutInt(moni[2], 44 + shift, 49 + shift), s.rxLev);
-    QCOMPARE(cutInt(moni[2], 50 + shift, 53 + shift), s.c1);
+    QCOMPARE(cutInt(moni[2], 22 + shift, 26 + shift, 16), s.Lac);
+    QCOMPARE(cutInt(moni[2], 40 + shift, 43 + shift), s.Pwr);
+    QCOMPARE(cutInt(moni[2], 44 + shift, 49 + shift), s.RxLev);
+    QCOMPARE(cutInt(moni[2], 50 + shift, 53 + shift), s.C1);
     if (joined)
       QCOMPARE(cut(moni[2], 14, 19), QStringLiteral(" %1%2")
-                                         .arg(s.mcc, 3, 10, QLatin1Char('0'))
-                                         .arg(s.mnc, 2, 10, QLatin1Char('0')));
+                                         .arg(s.Mcc, 3, 10, QLatin1Char('0'))
+                                         .arg(s.Mnc, 2, 10, QLatin1Char('0')));
   }
-  const QStringList monp = lines(core.feed("AT^MONP\r"));
+  const QStringList monp = lines(core.Feed("AT^MONP\r"));
   QCOMPARE(monp.size(), neighbours ? 8 : 2);
   QVERIFY(monp[0].startsWith(QStringLiteral("chann")));
   for (int i = 1; i + 1 < monp.size(); ++i)
     QCOMPARE(monp[i].endsWith(QStringLiteral("   -   -")), dashes);
-  const QStringList smonc = lines(core.feed("AT^SMONC\r"));
+  const QStringList smonc = lines(core.Feed("AT^SMONC\r"));
   const int empty = int(smonc[0].count(QStringLiteral("000,00,0000,0000,00,0,0,0,0")));
   QCOMPARE(empty, neighbours ? 0 : 7);
 }
@@ -431,22 +433,22 @@ void TestModemSim::fixedNeighbourCount_data() {
 
 void TestModemSim::fixedNeighbourCount() {
   QFETCH(int, count);
-  Options o;
-  o.neighbours = count;
-  ModemCore core = quietCore(o);
+  TSimOptions o;
+  o.Neighbours = count;
+  TModemCore core = quietCore(o);
   for (int cycle = 0; cycle < 40; ++cycle) {
-    core.feed("AT^MONI\r");
-    QCOMPARE(int(core.model().presentNeighbours().size()), count);
-    QCOMPARE(int(lines(core.feed("AT^MONP\r")).size()), count + 2);
-    const QString smonc = lines(core.feed("AT^SMONC\r")).value(0);
+    core.Feed("AT^MONI\r");
+    QCOMPARE(int(core.Model().PresentNeighbours().size()), count);
+    QCOMPARE(int(lines(core.Feed("AT^MONP\r")).size()), count + 2);
+    const QString smonc = lines(core.Feed("AT^SMONC\r")).value(0);
     QCOMPARE(int(smonc.count(QStringLiteral(",000,00,0000,0000,00,0,0,0,0"))), 6 - count);
   }
   // Switched back while running, they come and go again.
-  core.setFaults(Options{});
+  core.SetFaults(TSimOptions{});
   std::set<std::size_t> seen;
   for (int cycle = 0; cycle < 300; ++cycle) {
-    core.feed("AT^MONI\r");
-    seen.insert(core.model().presentNeighbours().size());
+    core.Feed("AT^MONI\r");
+    seen.insert(core.Model().PresentNeighbours().size());
   }
   QVERIFY(seen.size() > 1);
 }
@@ -469,15 +471,15 @@ void TestModemSim::unsolicitedCodes() {
   QFETCH(QList<int>, delays);
   std::vector<std::string> a{"--unanswered", "AT+GMM"};
   for (const QString& x : args) a.push_back(x.toStdString());
-  Options o;
-  QCOMPARE(parseOptions(a, o), std::string());
-  ModemCore core = quietCore(o);
-  core.takeScheduled();
+  TSimOptions o;
+  QCOMPARE(ParseOptions(a, o), std::string());
+  TModemCore core = quietCore(o);
+  core.TakeScheduled();
   auto isCode = [](const QString& l) {
     return QRegularExpression(QStringLiteral("^(RING|\\+C[A-Z]+: )")).match(l).hasMatch();
   };
   for (const char* command : {"AT+GMI\r", "AT^MONI\r", "AT+GMM\r"}) {
-    const QStringList reply = lines(core.feed(command));
+    const QStringList reply = lines(core.Feed(command));
     const bool answered = std::string(command) != "AT+GMM\r";
     if (answered) {
       QCOMPARE(isCode(reply.value(0)), before);
@@ -487,11 +489,11 @@ void TestModemSim::unsolicitedCodes() {
       QVERIFY(reply.isEmpty());
     }
     // Scheduled ones come for unanswered commands too: after the program's time-out.
-    const auto scheduled = core.takeScheduled();
+    const auto scheduled = core.TakeScheduled();
     QCOMPARE(int(scheduled.size()), int(delays.size()));
     for (std::size_t i = 0; i < scheduled.size(); ++i) {
-      QCOMPARE(scheduled[i].delayMs, delays[int(i)]);
-      const QStringList l = lines(scheduled[i].bytes);
+      QCOMPARE(scheduled[i].DelayMs, delays[int(i)]);
+      const QStringList l = lines(scheduled[i].Bytes);
       QCOMPARE(l.size(), 1);
       QVERIFY2(isCode(l[0]), qPrintable(l[0]));
     }
@@ -508,25 +510,25 @@ void TestModemSim::moniColumns_data() {
 void TestModemSim::moniColumns() {
   QFETCH(quint32, seed);
   QFETCH(int, steps);
-  Options o;
-  o.seed = seed;
-  ModemCore core = quietCore(o);
+  TSimOptions o;
+  o.Seed = seed;
+  TModemCore core = quietCore(o);
   std::string reply;
-  for (int i = 0; i <= steps; ++i) reply = core.feed("AT^MONI\r");
+  for (int i = 0; i <= steps; ++i) reply = core.Feed("AT^MONI\r");
   QVERIFY(reply.ends_with("\r\nOK\r\n"));
   const QStringList l = lines(reply);
   QCOMPARE(l.size(), 4);
   QVERIFY(l[1].contains(QStringLiteral("chann")));
-  const ServingCell& s = core.model().serving();
+  const TServingCell& s = core.Model().Serving();
   const QString d = l[2];
-  QCOMPARE(cutInt(d, 1, 4), s.channel);
-  QCOMPARE(cutInt(d, 9, 13), s.dbm);
-  QCOMPARE(cutInt(d, 14, 17), s.mcc);
-  QCOMPARE(cutInt(d, 18, 21), s.mnc);
-  QCOMPARE(cutInt(d, 22, 26, 16), s.lac);
-  QCOMPARE(cutInt(d, 40, 43), s.pwr);
-  QCOMPARE(cutInt(d, 45, 49), s.rxLev);
-  QCOMPARE(cutInt(d, 50, 53), s.c1);
+  QCOMPARE(cutInt(d, 1, 4), s.Channel);
+  QCOMPARE(cutInt(d, 9, 13), s.Dbm);
+  QCOMPARE(cutInt(d, 14, 17), s.Mcc);
+  QCOMPARE(cutInt(d, 18, 21), s.Mnc);
+  QCOMPARE(cutInt(d, 22, 26, 16), s.Lac);
+  QCOMPARE(cutInt(d, 40, 43), s.Pwr);
+  QCOMPARE(cutInt(d, 45, 49), s.RxLev);
+  QCOMPARE(cutInt(d, 50, 53), s.C1);
 }
 
 void TestModemSim::monpColumns_data() {
@@ -536,53 +538,53 @@ void TestModemSim::monpColumns_data() {
 void TestModemSim::monpColumns() {
   QFETCH(quint32, seed);
   QFETCH(int, steps);
-  Options o;
-  o.seed = seed;
-  ModemCore core = quietCore(o);
-  for (int i = 0; i < steps; ++i) core.feed("AT^MONI\r");
-  const std::string reply = core.feed("AT^MONP\r");
+  TSimOptions o;
+  o.Seed = seed;
+  TModemCore core = quietCore(o);
+  for (int i = 0; i < steps; ++i) core.Feed("AT^MONI\r");
+  const std::string reply = core.Feed("AT^MONP\r");
   QVERIFY(reply.ends_with("\r\nOK\r\n"));
   const QStringList l = lines(reply);
-  const auto present = core.model().presentNeighbours();
+  const auto present = core.Model().PresentNeighbours();
   QVERIFY(present.size() <= 6);
   QCOMPARE(l.size(), int(present.size()) + 2);
   QVERIFY(l[0].contains(QStringLiteral("chann")));
   for (std::size_t i = 0; i < present.size(); ++i) {
     const QString& n = l[int(i) + 1];
     QVERIFY(!n.contains(QStringLiteral("OK")));
-    QCOMPARE(cutInt(n, 1, 4), present[i].channel);
-    QCOMPARE(cutInt(n, 9, 13), present[i].dbm);
+    QCOMPARE(cutInt(n, 1, 4), present[i].Channel);
+    QCOMPARE(cutInt(n, 9, 13), present[i].Dbm);
   }
 }
 
 void TestModemSim::smoncFields() {
-  Options o;
-  o.seed = 5;
-  ModemCore core = quietCore(o);
+  TSimOptions o;
+  o.Seed = 5;
+  TModemCore core = quietCore(o);
   bool sawFull = false, sawShort = false;
   for (int step = 0; step < 400 && !(sawFull && sawShort); ++step) {
-    const QStringList l = lines(core.feed("AT^SMONC\r"));
+    const QStringList l = lines(core.Feed("AT^SMONC\r"));
     QCOMPARE(l.size(), 2);
     QVERIFY(l[0].startsWith(QStringLiteral("^SMONC: ")));
     const QStringList f = l[0].mid(8).split(QLatin1Char(','));
     QCOMPARE(f.size(), 63);
     for (const QString& x : f) QVERIFY(!x.isEmpty());
-    const ServingCell& s = core.model().serving();
-    QCOMPARE(f[0].toInt(), s.mcc);
-    QCOMPARE(f[3].toInt(nullptr, 16), s.cellId);
-    QCOMPARE(f[5].toInt(), s.channel);
-    const auto present = core.model().presentNeighbours();
+    const TServingCell& s = core.Model().Serving();
+    QCOMPARE(f[0].toInt(), s.Mcc);
+    QCOMPARE(f[3].toInt(nullptr, 16), s.CellId);
+    QCOMPARE(f[5].toInt(), s.Channel);
+    const auto present = core.Model().PresentNeighbours();
     for (int g = 1; g <= 6; ++g) {
       const QStringList group = f.mid(g * 9, 9);
       if (g <= int(present.size())) {
-        QCOMPARE(group[3].toInt(nullptr, 16), present[std::size_t(g - 1)].cellId);
-        QCOMPARE(group[5].toInt(), present[std::size_t(g - 1)].channel);
+        QCOMPARE(group[3].toInt(nullptr, 16), present[std::size_t(g - 1)].CellId);
+        QCOMPARE(group[5].toInt(), present[std::size_t(g - 1)].Channel);
       } else {
         QCOMPARE(group.join(QLatin1Char(',')), QStringLiteral("000,00,0000,0000,00,0,0,0,0"));
       }
     }
     (present.size() == 6 ? sawFull : sawShort) = true;
-    core.feed("AT^MONI\r");  // the next cycle
+    core.Feed("AT^MONI\r");  // the next cycle
   }
   QVERIFY(sawFull);
   QVERIFY(sawShort);
@@ -592,25 +594,25 @@ void TestModemSim::drift() {
   auto inBand = [](int ch) {
     return (ch >= 1 && ch <= 124) || (ch >= 512 && ch <= 885) || (ch >= 975 && ch <= 1023);
   };
-  CellModel a(11), b(11), c(12);
+  TCellModel a(11), b(11), c(12);
   std::set<int> servingLevels;
   std::set<std::size_t> counts;
   bool differs = false;
   for (int i = 0; i < 3000; ++i) {
-    a.step();
-    b.step();
-    c.step();
-    const int lvl = a.serving().dbm;
-    QVERIFY(lvl >= CellModel::MinDbm && lvl <= CellModel::MaxDbm);
-    QCOMPARE(b.serving().dbm, lvl);
-    differs = differs || c.serving().dbm != lvl;
+    a.Step();
+    b.Step();
+    c.Step();
+    const int lvl = a.Serving().Dbm;
+    QVERIFY(lvl >= TCellModel::MinDbm && lvl <= TCellModel::MaxDbm);
+    QCOMPARE(b.Serving().Dbm, lvl);
+    differs = differs || c.Serving().Dbm != lvl;
     servingLevels.insert(lvl);
-    QVERIFY(inBand(a.serving().channel));
-    for (const auto& n : a.presentNeighbours()) {
-      QVERIFY(n.dbm >= CellModel::MinDbm && n.dbm <= CellModel::MaxDbm);
-      QVERIFY2(inBand(n.channel), qPrintable(QString::number(n.channel)));
+    QVERIFY(inBand(a.Serving().Channel));
+    for (const auto& n : a.PresentNeighbours()) {
+      QVERIFY(n.Dbm >= TCellModel::MinDbm && n.Dbm <= TCellModel::MaxDbm);
+      QVERIFY2(inBand(n.Channel), qPrintable(QString::number(n.Channel)));
     }
-    counts.insert(a.presentNeighbours().size());
+    counts.insert(a.PresentNeighbours().size());
   }
   QVERIFY(differs);
   QVERIFY(servingLevels.size() > 10);  // it walks, it does not stand still
@@ -645,53 +647,53 @@ void TestModemSim::faults() {
   QFETCH(QByteArray, expected);
   std::vector<std::string> a;
   for (const QString& s : args) a.push_back(s.toStdString());
-  Options o;
-  QCOMPARE(parseOptions(a, o), std::string());
-  o.seed = 3;
-  ModemCore core = quietCore(o);  // ATE0 is the first command
-  const QByteArray out = QByteArray::fromStdString(core.feed(input.toStdString()));
-  if (o.hangupAfter) {
-    QVERIFY(core.hangupDue());
+  TSimOptions o;
+  QCOMPARE(ParseOptions(a, o), std::string());
+  o.Seed = 3;
+  TModemCore core = quietCore(o);  // ATE0 is the first command
+  const QByteArray out = QByteArray::fromStdString(core.Feed(input.toStdString()));
+  if (o.HangupAfter) {
+    QVERIFY(core.HangupDue());
     QCOMPARE(out, QByteArray("\r\nOK\r\n"));  // the second command is answered, the rest not read
-    QCOMPARE(QByteArray::fromStdString(core.feed("AT\r")), QByteArray("\r\nOK\r\n"));
+    QCOMPARE(QByteArray::fromStdString(core.Feed("AT\r")), QByteArray("\r\nOK\r\n"));
     return;
   }
-  QVERIFY(!core.hangupDue());
+  QVERIFY(!core.HangupDue());
   QCOMPARE(out, expected);
 }
 
 void TestModemSim::pacer() {
-  Pacer split(5, 20, 0);
-  split.push("0123456789AB");
-  QCOMPARE(split.delayUs(1000), std::int64_t(0));
-  QCOMPARE(split.take(1000), std::string("01234"));
-  QCOMPARE(split.delayUs(1000), std::int64_t(20000));
-  QCOMPARE(split.take(15000), std::string());  // too early
-  QCOMPARE(split.take(21000), std::string("56789"));
-  QCOMPARE(split.take(41000), std::string("AB"));
-  QCOMPARE(split.delayUs(41000), std::int64_t(-1));
+  TPacer split(5, 20, 0);
+  split.Push("0123456789AB");
+  QCOMPARE(split.DelayUs(1000), std::int64_t(0));
+  QCOMPARE(split.Take(1000), std::string("01234"));
+  QCOMPARE(split.DelayUs(1000), std::int64_t(20000));
+  QCOMPARE(split.Take(15000), std::string());  // too early
+  QCOMPARE(split.Take(21000), std::string("56789"));
+  QCOMPARE(split.Take(41000), std::string("AB"));
+  QCOMPARE(split.DelayUs(41000), std::int64_t(-1));
 
-  Pacer paced(0, 0, 9600);
-  paced.push(std::string(100, 'x'));
-  QCOMPARE(paced.take(0).size(), std::size_t(64));
-  QCOMPARE(paced.delayUs(0), std::int64_t(64 * 10 * 1000000 / 9600));
+  TPacer paced(0, 0, 9600);
+  paced.Push(std::string(100, 'x'));
+  QCOMPARE(paced.Take(0).size(), std::size_t(64));
+  QCOMPARE(paced.DelayUs(0), std::int64_t(64 * 10 * 1000000 / 9600));
 
-  Pacer plain(0, 0, 0);
-  plain.push(std::string(5000, 'x'));
-  QCOMPARE(plain.take(0).size(), std::size_t(5000));
+  TPacer plain(0, 0, 0);
+  plain.Push(std::string(5000, 'x'));
+  QCOMPARE(plain.Take(0).size(), std::size_t(5000));
 
   // Garbage: a NUL and extra bytes inside the reply, still ending in OK most of the time.
-  Options o;
-  o.garbage = true;
-  o.seed = 9;
-  ModemCore core = quietCore(o);
+  TSimOptions o;
+  o.Garbage = true;
+  o.Seed = 9;
+  TModemCore core = quietCore(o);
   const std::string clean = "\r\nVantrel Labs\r\n\r\nOK\r\n";
   for (int i = 0; i < 20; ++i) {
-    const std::string r = core.feed("AT+GMI\r");
+    const std::string r = core.Feed("AT+GMI\r");
     QVERIFY(r.find('\0') != std::string::npos);
     QVERIFY(r.size() > clean.size());
   }
-  QCOMPARE(core.noise(32).size(), std::size_t(32));
+  QCOMPARE(core.Noise(32).size(), std::size_t(32));
 }
 
 void TestModemSim::options_data() {
@@ -731,8 +733,8 @@ void TestModemSim::options() {
   QFETCH(bool, ok);
   std::vector<std::string> a;
   for (const QString& s : args) a.push_back(s.toStdString());
-  Options o;
-  QCOMPARE(parseOptions(a, o).empty(), ok);
+  TSimOptions o;
+  QCOMPARE(ParseOptions(a, o).empty(), ok);
 }
 
 void TestModemSim::controlLines_data() {
@@ -779,39 +781,39 @@ void TestModemSim::controlLines() {
   QFETCH(QString, line);
   QFETCH(QString, answer);
   QFETCH(QString, after);
-  Options o;
-  o.garbage = true;
-  o.split = 3;
-  o.port = 4;
-  o.seed = 5;
-  QCOMPARE(QString::fromStdString(applyControl(line.toStdString(), o)), answer);
+  TSimOptions o;
+  o.Garbage = true;
+  o.Split = 3;
+  o.Port = 4;
+  o.Seed = 5;
+  QCOMPARE(QString::fromStdString(ApplyControl(line.toStdString(), o)), answer);
   QCOMPARE(describe(o), after);
 }
 
 void TestModemSim::faultsSwitchedWhileRunning() {
-  ModemCore core = quietCore();
-  Options faults;
-  faults.echoStuck = true;
-  faults.error.insert("AT+GMI");
-  core.setFaults(faults);
-  QVERIFY(core.echo());
-  QCOMPARE(core.feed("AT+GMI\r"), std::string("AT+GMI\r\r\nERROR\r\n"));
-  core.setFaults(Options{});
+  TModemCore core = quietCore();
+  TSimOptions faults;
+  faults.EchoStuck = true;
+  faults.Error.insert("AT+GMI");
+  core.SetFaults(faults);
+  QVERIFY(core.Echo());
+  QCOMPARE(core.Feed("AT+GMI\r"), std::string("AT+GMI\r\r\nERROR\r\n"));
+  core.SetFaults(TSimOptions{});
   // Echo goes back to what ATE0 asked for.
-  QVERIFY(!core.echo());
-  QCOMPARE(core.feed("AT+GMI\r"), std::string("\r\nVantrel Labs\r\n\r\nOK\r\n"));
+  QVERIFY(!core.Echo());
+  QCOMPARE(core.Feed("AT+GMI\r"), std::string("\r\nVantrel Labs\r\n\r\nOK\r\n"));
 
   // A hang-up set while running counts from then on, not from the start.
-  Options hangup;
-  hangup.hangupAfter = 2;
-  core.setFaults(hangup);
-  QVERIFY(!core.hangupDue());
-  QCOMPARE(core.feed("AT\r"), std::string("\r\nOK\r\n"));
-  QVERIFY(!core.hangupDue());
-  QCOMPARE(core.feed("AT\rAT\r"), std::string("\r\nOK\r\n"));
-  QVERIFY(core.hangupDue());
-  core.setFaults(Options{});
-  QVERIFY(!core.hangupDue());
+  TSimOptions hangup;
+  hangup.HangupAfter = 2;
+  core.SetFaults(hangup);
+  QVERIFY(!core.HangupDue());
+  QCOMPARE(core.Feed("AT\r"), std::string("\r\nOK\r\n"));
+  QVERIFY(!core.HangupDue());
+  QCOMPARE(core.Feed("AT\rAT\r"), std::string("\r\nOK\r\n"));
+  QVERIFY(core.HangupDue());
+  core.SetFaults(TSimOptions{});
+  QVERIFY(!core.HangupDue());
 }
 
 void TestModemSim::familyReplies_data() {
@@ -920,11 +922,11 @@ void TestModemSim::familyReplies() {
   QFETCH(QString, pattern);
   std::vector<std::string> a;
   for (const QString& x : args) a.push_back(x.toStdString());
-  Options o;
-  QCOMPARE(parseOptions(a, o), std::string());
-  ModemCore core = quietCore(o);
-  for (const QString& c : before) core.feed(c.toStdString() + "\r");
-  const std::string reply = core.feed(command.toStdString() + "\r");
+  TSimOptions o;
+  QCOMPARE(ParseOptions(a, o), std::string());
+  TModemCore core = quietCore(o);
+  for (const QString& c : before) core.Feed(c.toStdString() + "\r");
+  const std::string reply = core.Feed(command.toStdString() + "\r");
   const QString joined = lines(reply).join(QLatin1Char('|'));
   QVERIFY2(QRegularExpression(pattern).match(joined).hasMatch(), qPrintable(joined));
   // Every answer is framed like any other: it ends with the final result's line break.
@@ -934,31 +936,31 @@ void TestModemSim::familyReplies() {
 void TestModemSim::familySlotsAndDrift() {
   // Over many cycles the report drifts like the three reports do, neighbours come and go, and
   // now and then one is listed unknown (no network) or not yet read (cell id ffff).
-  Options o;
-  o.family = Family::ceng;
-  ModemCore core = quietCore(o);
-  QCOMPARE(core.feed("AT+CENG=1,1\r"), std::string("\r\nOK\r\n"));
+  TSimOptions o;
+  o.Family = TSimFamily::Ceng;
+  TModemCore core = quietCore(o);
+  QCOMPARE(core.Feed("AT+CENG=1,1\r"), std::string("\r\nOK\r\n"));
   std::set<int> levels;
   std::set<int> counts;
   bool unknown = false, unread = false;
   for (int cycle = 0; cycle < 300; ++cycle) {
-    const QStringList l = lines(core.feed("AT+CENG?\r"));
+    const QStringList l = lines(core.Feed("AT+CENG?\r"));
     QCOMPARE(l.value(0), QStringLiteral("+CENG: 1,1"));
     QCOMPARE(l.last(), QStringLiteral("OK"));
-    const auto present = core.model().presentNeighbours();
+    const auto present = core.Model().PresentNeighbours();
     QCOMPARE(l.size(), int(present.size()) + 3);
     const QStringList serving = l[1].mid(10).chopped(1).split(QLatin1Char(','));
     QCOMPARE(serving.size(), 11);
-    QCOMPARE(serving[0].toInt(), core.model().serving().channel);
-    QCOMPARE(serving[1].toInt() - 113, core.model().serving().dbm);
-    QCOMPARE(serving[6].toInt(nullptr, 16), core.model().serving().cellId);
+    QCOMPARE(serving[0].toInt(), core.Model().Serving().Channel);
+    QCOMPARE(serving[1].toInt() - 113, core.Model().Serving().Dbm);
+    QCOMPARE(serving[6].toInt(nullptr, 16), core.Model().Serving().CellId);
     levels.insert(serving[1].toInt());
     counts.insert(int(present.size()));
     for (std::size_t k = 0; k < present.size(); ++k) {
       const QString& n = l[int(k) + 2];
       QVERIFY2(n.startsWith(QStringLiteral("+CENG: %1,\"%2,")
                                 .arg(k + 1)
-                                .arg(present[k].channel, 4, 10, QLatin1Char('0'))),
+                                .arg(present[k].Channel, 4, 10, QLatin1Char('0'))),
                qPrintable(n));
       unknown = unknown || n.endsWith(QStringLiteral(",,,0000\""));
       unread = unread || n.contains(QStringLiteral(",127,ffff,000,00,0\""));
@@ -1099,7 +1101,7 @@ void TestModemSim::binaryUnsolicitedCodesAndLayout() {
   const QStringList moni = lines(readUntil(fd, "\r\nOK\r\n").toStdString());
   QCOMPARE(moni.size(), 5);
   QCOMPARE(moni[0], QStringLiteral("RING"));
-  QCOMPARE(moni[2], QString::fromStdString(formatMoniColumnHeader(Layout::B)));
+  QCOMPARE(moni[2], QString::fromStdString(FormatMoniColumnHeader(TMoniLayout::B)));
 
   // The gap code follows the reply on its own, about 20 ms later.
   QVERIFY(sim.control(QStringLiteral("faults --urc gap")));

@@ -1,143 +1,136 @@
 #include "FamilyReplies.h"
 
 #include <algorithm>
-#include <cstdio>
+
+#include "SimText.h"
 
 namespace vantrel::sim {
 
 namespace {
 
-template <typename... A>
-std::string fmt(const char* f, A... a) {
-  char buf[256];
-  const int n = std::snprintf(buf, sizeof buf, f, a...);
-  return std::string(buf, static_cast<std::size_t>(std::clamp(n, 0, int(sizeof buf) - 1)));
-}
-
-const std::string Ok = "\r\nOK\r\n";
 constexpr std::size_t MaxNeighbours = 6;
 
 // The received level on the 0..63 scale whose 0 stands for DbmAtZero.
-int rxLevel(int dbm, int dbmAtZero) {
-  return std::clamp(dbm - dbmAtZero, 0, 63);
+int RxLevel(int Dbm, int DbmAtZero) {
+  return std::clamp(Dbm - DbmAtZero, 0, 63);
 }
 
-int mncDigits(const FamilyCell& c) {
-  return c.mncDigits == 3 ? 3 : 2;
+int MncDigits(const TFamilyCell& C) {
+  return C.MncDigits == 3 ? 3 : 2;
 }
 
-std::size_t neighbourCount(const FamilyCells& cells) {
-  return std::min(cells.neighbours.size(), MaxNeighbours);
+std::size_t NeighbourCount(const TFamilyCells& Cells) {
+  return std::min(Cells.Neighbours.size(), MaxNeighbours);
 }
 
-std::string cengServing(const FamilyCell& c) {
-  return fmt("%04d,%02d,%02d,%03d,%0*d,%02d,%04x,%02d,%02d,%04x,%d", c.arfcn, rxLevel(c.dbm, -113),
-             c.rxQual, c.mcc, mncDigits(c), c.mnc, c.bsic, c.cellId & 0xFFFF, c.rla, c.txp,
-             c.lac & 0xFFFF, c.ta);
+std::string CengServing(const TFamilyCell& C) {
+  return Fmt("%04d,%02d,%02d,%03d,%0*d,%02d,%04x,%02d,%02d,%04x,%d", C.Arfcn, RxLevel(C.Dbm, -113),
+             C.RxQual, C.Mcc, MncDigits(C), C.Mnc, C.Bsic, C.CellId & 0xFFFF, C.Rla, C.Txp,
+             C.Lac & 0xFFFF, C.Ta);
 }
 
-std::string cengNeighbour(const FamilyCell& c) {
-  const int rxl = rxLevel(c.dbm, -113);
-  switch (c.kind) {
-    case SlotKind::unknown:
+std::string CengNeighbour(const TFamilyCell& C) {
+  const int Rxl = RxLevel(C.Dbm, -113);
+  switch (C.Kind) {
+    case TSlotKind::Unknown:
       // Field captures print such a neighbour without its cell id and with no network.
-      return fmt("%04d,%02d,%02d,,,0000", c.arfcn, rxl, c.bsic);
-    case SlotKind::unread:
-      return fmt("%04d,%02d,127,ffff,000,00,0", c.arfcn, rxl);
-    case SlotKind::cell:
+      return Fmt("%04d,%02d,%02d,,,0000", C.Arfcn, Rxl, C.Bsic);
+    case TSlotKind::Unread:
+      return Fmt("%04d,%02d,127,ffff,000,00,0", C.Arfcn, Rxl);
+    case TSlotKind::Cell:
       break;
   }
-  return fmt("%04d,%02d,%02d,%04x,%03d,%0*d,%04x", c.arfcn, rxl, c.bsic, c.cellId & 0xFFFF, c.mcc,
-             mncDigits(c), c.mnc, c.lac & 0xFFFF);
+  return Fmt("%04d,%02d,%02d,%04x,%03d,%0*d,%04x", C.Arfcn, Rxl, C.Bsic, C.CellId & 0xFFFF, C.Mcc,
+             MncDigits(C), C.Mnc, C.Lac & 0xFFFF);
 }
 
 // Telit prints the BSIC as its two colour code digits, each 0..7.
-std::string moniBsic(const FamilyCell& c) {
-  return fmt("%d%d", (c.bsic >> 3) & 7, c.bsic & 7);
+std::string MoniBsic(const TFamilyCell& C) {
+  return Fmt("%d%d", (C.Bsic >> 3) & 7, C.Bsic & 7);
 }
 
 // Telit's table has no network column, so a cell not identified shows only as cell id FFFF.
-int moniCellId(const FamilyCell& c) {
-  return c.kind == SlotKind::cell ? c.cellId & 0xFFFF : 0xFFFF;
+int MoniCellId(const TFamilyCell& C) {
+  return C.Kind == TSlotKind::Cell ? C.CellId & 0xFFFF : 0xFFFF;
 }
 
-std::string ccedGroup(const FamilyCell& c) {
-  const int rxlev = rxLevel(c.dbm, -110);
-  switch (c.kind) {
-    case SlotKind::unknown:
-      return fmt(",,,,%d,%d,%d", c.bsic, c.arfcn, rxlev);
-    case SlotKind::unread:
-      return fmt("000,00,0000,FFFF,%d,%d,%d", c.bsic, c.arfcn, rxlev);
-    case SlotKind::cell:
+std::string CcedGroup(const TFamilyCell& C) {
+  const int RxLev = RxLevel(C.Dbm, -110);
+  switch (C.Kind) {
+    case TSlotKind::Unknown:
+      return Fmt(",,,,%d,%d,%d", C.Bsic, C.Arfcn, RxLev);
+    case TSlotKind::Unread:
+      return Fmt("000,00,0000,FFFF,%d,%d,%d", C.Bsic, C.Arfcn, RxLev);
+    case TSlotKind::Cell:
       break;
   }
-  return fmt("%03d,%0*d,%04X,%04X,%d,%d,%d", c.mcc, mncDigits(c), c.mnc, c.lac & 0xFFFF,
-             c.cellId & 0xFFFF, c.bsic, c.arfcn, rxlev);
+  return Fmt("%03d,%0*d,%04X,%04X,%d,%d,%d", C.Mcc, MncDigits(C), C.Mnc, C.Lac & 0xFFFF,
+             C.CellId & 0xFFFF, C.Bsic, C.Arfcn, RxLev);
 }
 
 }  // namespace
 
-std::optional<Family> familyFromName(std::string_view name) {
-  if (name == "monitor") return Family::monitor;
-  if (name == "ceng") return Family::ceng;
-  if (name == "moni") return Family::moni;
-  if (name == "cced") return Family::cced;
+std::optional<TSimFamily> FamilyFromName(std::string_view Name) {
+  if (Name == "monitor") return TSimFamily::Monitor;
+  if (Name == "ceng") return TSimFamily::Ceng;
+  if (Name == "moni") return TSimFamily::Moni;
+  if (Name == "cced") return TSimFamily::Cced;
   return std::nullopt;
 }
 
-std::string familyManufacturer(Family family) {
-  switch (family) {
-    case Family::ceng:
+std::string FamilyManufacturer(TSimFamily Family) {
+  switch (Family) {
+    case TSimFamily::Ceng:
       return "SIMCOM_Ltd";
-    case Family::moni:
+    case TSimFamily::Moni:
       return "Telit";
-    case Family::cced:
+    case TSimFamily::Cced:
       return " WAVECOM MODEM";
-    case Family::monitor:
+    case TSimFamily::Monitor:
       break;
   }
   return {};
 }
 
-std::string cengReply(const FamilyCells& cells, const CengStyle& style) {
-  const std::string prefix = style.blankAfterColon ? "+CENG: " : "+CENG:";
-  std::string out = "\r\n" + prefix + "1,1\r\n\r\n";
-  out += prefix + "0,\"" + cengServing(cells.serving) + "\"\r\n";
-  for (std::size_t i = 0; i < neighbourCount(cells); ++i)
-    out += prefix + std::to_string(i + 1) + ",\"" + cengNeighbour(cells.neighbours[i]) + "\"\r\n";
-  return out + Ok;
+std::string CengReply(const TFamilyCells& Cells, const TCengStyle& Style) {
+  const std::string Prefix = Style.BlankAfterColon ? "+CENG: " : "+CENG:";
+  std::string Out = "\r\n" + Prefix + "1,1\r\n\r\n";
+  Out += Prefix + "0,\"" + CengServing(Cells.Serving) + "\"\r\n";
+  for (std::size_t I = 0; I < NeighbourCount(Cells); ++I)
+    Out += Prefix + std::to_string(I + 1) + ",\"" + CengNeighbour(Cells.Neighbours[I]) + "\"\r\n";
+  return Out + OkReply;
 }
 
-std::string moniTableReply(const FamilyCells& cells, std::string_view network) {
-  const FamilyCell& s = cells.serving;
-  std::string out = "\r\n#MONI: Cell BSIC LAC CellId ARFCN Power C1 C2 TA RxQual PLMN\r\n";
-  out += fmt("#MONI: S %s %04X %04X %d %ddbm %d %d %d %d ", moniBsic(s).c_str(), s.lac & 0xFFFF,
-             moniCellId(s), s.arfcn, s.dbm, s.c1, s.c2, s.ta, s.rxQual) +
-         std::string(network) + "\r\n";
-  for (std::size_t i = 0; i < neighbourCount(cells); ++i) {
-    const FamilyCell& n = cells.neighbours[i];
-    out += fmt("#MONI: N%d %s %04X %04X %d %ddbm %d %d\r\n", int(i + 1), moniBsic(n).c_str(),
-               n.lac & 0xFFFF, moniCellId(n), n.arfcn, n.dbm, n.c1, n.c2);
+std::string MoniTableReply(const TFamilyCells& Cells, std::string_view Network) {
+  const TFamilyCell& S = Cells.Serving;
+  std::string Out = "\r\n#MONI: Cell BSIC LAC CellId ARFCN Power C1 C2 TA RxQual PLMN\r\n";
+  Out += Fmt("#MONI: S %s %04X %04X %d %ddbm %d %d %d %d ", MoniBsic(S).c_str(), S.Lac & 0xFFFF,
+             MoniCellId(S), S.Arfcn, S.Dbm, S.C1, S.C2, S.Ta, S.RxQual) +
+         std::string(Network) + "\r\n";
+  for (std::size_t I = 0; I < NeighbourCount(Cells); ++I) {
+    const TFamilyCell& N = Cells.Neighbours[I];
+    Out += Fmt("#MONI: N%d %s %04X %04X %d %ddbm %d %d\r\n", int(I + 1), MoniBsic(N).c_str(),
+               N.Lac & 0xFFFF, MoniCellId(N), N.Arfcn, N.Dbm, N.C1, N.C2);
   }
-  return out + Ok;
+  return Out + OkReply;
 }
 
-std::string moniSingleReply(const FamilyCell& s, std::string_view network) {
-  return "\r\n#MONI: " + std::string(network) +
-         fmt(" BSIC:%s RxQual:%d LAC:%04X Id:%04X ARFCN:%3d PWR:%4d dBm TA:%d\r\n",
-             moniBsic(s).c_str(), s.rxQual, s.lac & 0xFFFF, moniCellId(s), s.arfcn, s.dbm, s.ta) +
-         Ok;
+std::string MoniSingleReply(const TFamilyCell& S, std::string_view Network) {
+  return "\r\n#MONI: " + std::string(Network) +
+         Fmt(" BSIC:%s RxQual:%d LAC:%04X Id:%04X ARFCN:%3d PWR:%4d dBm TA:%d\r\n",
+             MoniBsic(S).c_str(), S.RxQual, S.Lac & 0xFFFF, MoniCellId(S), S.Arfcn, S.Dbm, S.Ta) +
+         OkReply;
 }
 
-std::string ccedReply(const FamilyCells& cells) {
-  const FamilyCell& s = cells.serving;
-  const int rxlev = rxLevel(s.dbm, -110);
+std::string CcedReply(const TFamilyCells& Cells) {
+  const TFamilyCell& S = Cells.Serving;
+  const int RxLev = RxLevel(S.Dbm, -110);
   // The idle time slot is left empty, as modems do with what they cannot measure.
-  std::string out = "+CCED: " + ccedGroup(s) +
-                    fmt(",%d,%d,%d,%d,%d,", rxlev, rxlev, s.rxQual, s.rxQual, s.rxQual);
-  for (std::size_t i = 0; i < neighbourCount(cells); ++i)
-    out += "," + ccedGroup(cells.neighbours[i]);
-  return "\r\n" + out + "\r\n" + Ok;
+  std::string Out = "+CCED: " + CcedGroup(S) +
+                    Fmt(",%d,%d,%d,%d,%d,", RxLev, RxLev, S.RxQual, S.RxQual, S.RxQual);
+  for (std::size_t I = 0; I < NeighbourCount(Cells); ++I)
+    Out += "," + CcedGroup(Cells.Neighbours[I]);
+  return "\r\n" + Out + "\r\n" + OkReply;
 }
 
 }  // namespace vantrel::sim

@@ -8,98 +8,99 @@ namespace vantrel::sim {
 
 namespace {
 
-int number(const QString& text, int fallback) {
-  bool ok = false;
-  const int value = text.trimmed().toInt(&ok);
-  return ok ? value : fallback;
+int Number(const QString& Text, int Fallback) {
+  bool Ok = false;
+  const int Value = Text.trimmed().toInt(&Ok);
+  return Ok ? Value : Fallback;
 }
 
 // AT^SMONC and AT#MONI print the BSIC as its two digits NCC and BCC; the others as one number
 // 0-63, eight times the NCC plus the BCC.
-void setBsic(const QString& text, Family family, int& ncc, int& bcc) {
-  const QString t = text.trimmed();
-  const bool digitPair = family == Family::monitor || family == Family::moni;
-  if (digitPair && t.size() == 2 && t[0].isDigit() && t[1].isDigit()) {
-    ncc = t[0].digitValue();
-    bcc = t[1].digitValue();
+void SetBsic(const QString& Text, TSimFamily Family, int& Ncc, int& Bcc) {
+  const QString T = Text.trimmed();
+  const bool DigitPair = Family == TSimFamily::Monitor || Family == TSimFamily::Moni;
+  if (DigitPair && T.size() == 2 && T[0].isDigit() && T[1].isDigit()) {
+    Ncc = T[0].digitValue();
+    Bcc = T[1].digitValue();
   } else {
-    const int bsic = number(t, 0);
-    ncc = (bsic >> 3) & 7;
-    bcc = bsic & 7;
+    const int Bsic = Number(T, 0);
+    Ncc = (Bsic >> 3) & 7;
+    Bcc = Bsic & 7;
   }
 }
 
 // "26207" is MCC 262 and MNC 07; "310260" MCC 310 and MNC 260.
-void setPlmn(const QString& text, int& mcc, int& mnc) {
-  const QString t = text.trimmed();
-  if (t.size() < 5) return;
-  mcc = number(t.left(3), mcc);
-  mnc = number(t.mid(3), mnc);
+void SetPlmn(const QString& Text, int& Mcc, int& Mnc) {
+  const QString T = Text.trimmed();
+  if (T.size() < 5) return;
+  Mcc = Number(T.left(3), Mcc);
+  Mnc = Number(T.mid(3), Mnc);
 }
 
 }  // namespace
 
-Family replayFamily(const std::string& reports) {
-  if (reports == "AT+CENG") return Family::ceng;
-  if (reports == "AT#MONI") return Family::moni;
-  if (reports == "AT+CCED") return Family::cced;
-  return Family::monitor;
+TSimFamily ReplayFamily(const std::string& Reports) {
+  if (Reports == "AT+CENG") return TSimFamily::Ceng;
+  if (Reports == "AT#MONI") return TSimFamily::Moni;
+  if (Reports == "AT+CCED") return TSimFamily::Cced;
+  return TSimFamily::Monitor;
 }
 
-ReplayCycle replayCycle(const TDriveRecord& record, Family family) {
-  ReplayCycle cycle;
-  ServingCell& s = cycle.serving;
-  if (record.Serving.Channel.trimmed().isEmpty()) cycle.state = RadioState::Searching;
-  s.channel = number(record.Serving.Channel, 0);
-  s.dbm = number(record.Serving.Level, CellModel::MinDbm);
-  setPlmn(record.Plmn, s.mcc, s.mnc);
-  s.lac = number(record.Lac, 0);
-  s.cellId = number(record.Serving.CellId, 0);
-  setBsic(record.Serving.Bsic, family, s.ncc, s.bcc);
+TReplayCycle ReplayCycle(const TDriveRecord& Record, TSimFamily Family) {
+  TReplayCycle Cycle;
+  TServingCell& S = Cycle.Serving;
+  if (Record.Serving.Channel.trimmed().isEmpty()) Cycle.State = TRadioState::Searching;
+  S.Channel = Number(Record.Serving.Channel, 0);
+  S.Dbm = Number(Record.Serving.Level, TCellModel::MinDbm);
+  SetPlmn(Record.Plmn, S.Mcc, S.Mnc);
+  S.Lac = Number(Record.Lac, 0);
+  S.CellId = Number(Record.Serving.CellId, 0);
+  SetBsic(Record.Serving.Bsic, Family, S.Ncc, S.Bcc);
   // AT+CENG shows the minimum access level on its 0..63 scale, the others in dBm.
-  const int rxLev = number(record.RxLev, family == Family::ceng ? s.rxLev + 113 : s.rxLev);
-  s.rxLev = family == Family::ceng ? rxLev - 113 : rxLev;
-  s.c1 = number(record.C1, s.dbm - s.rxLev);
-  s.pwr = number(record.Pwr, s.pwr);
-  s.rs = (s.dbm - CellModel::MinDbm) / 2 + 5;
-  s.dedicated.dbm = s.dbm;
-  for (const TRecordCell& cell : record.Neighbours) {
-    NeighbourCell n;
-    n.channel = number(cell.Channel, 0);
-    n.dbm = number(cell.Level, CellModel::MinDbm);
-    n.rs = (n.dbm - CellModel::MinDbm) / 2 + 5;
-    n.mcc = s.mcc;
-    n.mnc = s.mnc;
-    n.lac = s.lac;
-    n.cellId = number(cell.CellId, 0);
-    setBsic(cell.Bsic, family, n.ncc, n.bcc);
-    n.c1 = n.dbm - s.rxLev;
-    n.c2 = n.c1;
+  const bool RxLevScale = Family == TSimFamily::Ceng;
+  const int RxLev = Number(Record.RxLev, RxLevScale ? S.RxLev + 113 : S.RxLev);
+  S.RxLev = RxLevScale ? RxLev - 113 : RxLev;
+  S.C1 = Number(Record.C1, S.Dbm - S.RxLev);
+  S.Pwr = Number(Record.Pwr, S.Pwr);
+  S.Rs = (S.Dbm - TCellModel::MinDbm) / 2 + 5;
+  S.Dedicated.Dbm = S.Dbm;
+  for (const TRecordCell& Cell : Record.Neighbours) {
+    TNeighbourCell N;
+    N.Channel = Number(Cell.Channel, 0);
+    N.Dbm = Number(Cell.Level, TCellModel::MinDbm);
+    N.Rs = (N.Dbm - TCellModel::MinDbm) / 2 + 5;
+    N.Mcc = S.Mcc;
+    N.Mnc = S.Mnc;
+    N.Lac = S.Lac;
+    N.CellId = Number(Cell.CellId, 0);
+    SetBsic(Cell.Bsic, Family, N.Ncc, N.Bcc);
+    N.C1 = N.Dbm - S.RxLev;
+    N.C2 = N.C1;
     // A neighbour recorded without its identity was heard but not decoded.
-    n.kind = cell.Bsic.isEmpty() && cell.CellId.isEmpty() ? SlotKind::unknown : SlotKind::cell;
-    cycle.neighbours.push_back(n);
+    N.Kind = Cell.Bsic.isEmpty() && Cell.CellId.isEmpty() ? TSlotKind::Unknown : TSlotKind::Cell;
+    Cycle.Neighbours.push_back(N);
   }
-  return cycle;
+  return Cycle;
 }
 
-std::optional<ReplayScript> loadReplay(const std::string& path, std::string& error) {
-  QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::ReadOnly)) {
-    error = "cannot read " + path + ": " + file.errorString().toStdString();
+std::optional<TReplayScript> LoadReplay(const std::string& Path, std::string& Error) {
+  QFile File(QString::fromStdString(Path));
+  if (!File.open(QIODevice::ReadOnly)) {
+    Error = "cannot read " + Path + ": " + File.errorString().toStdString();
     return std::nullopt;
   }
-  QString why;
-  const QList<TDriveRecord> records = ReadDriveRecords(file.readAll(), &why);
-  if (records.isEmpty()) {
-    error = path + ": " + why.toStdString();
+  QString Why;
+  const QList<TDriveRecord> Records = ReadDriveRecords(File.readAll(), &Why);
+  if (Records.isEmpty()) {
+    Error = Path + ": " + Why.toStdString();
     return std::nullopt;
   }
-  ReplayScript script;
-  script.family = replayFamily(records.first().Reports.toStdString());
-  script.imsi = records.first().Imsi.toStdString();
-  for (const TDriveRecord& record : records)
-    script.cycles.push_back(replayCycle(record, script.family));
-  return script;
+  TReplayScript Script;
+  Script.Family = ReplayFamily(Records.first().Reports.toStdString());
+  Script.Imsi = Records.first().Imsi.toStdString();
+  for (const TDriveRecord& Record : Records)
+    Script.Cycles.push_back(ReplayCycle(Record, Script.Family));
+  return Script;
 }
 
 }  // namespace vantrel::sim

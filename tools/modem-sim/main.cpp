@@ -9,263 +9,247 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <optional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ModemCore.h"
+#include "Pacer.h"
 #include "Replay.h"
+#include "SignalPipe.h"
+#include "serial/platform/PortResolver.h"
 
 namespace fs = std::filesystem;
 using namespace vantrel::sim;
 
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int) {
-  const char b = 1;
-  const auto saved = errno;
-  [[maybe_unused]] auto n = write(g_signalPipe[1], &b, 1);
-  errno = saved;
-}
-
-std::int64_t nowUs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return std::int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
-}
-
-fs::path portMapFolder() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && *xdg) return fs::path(xdg) / "vantrel" / "ports";
-  const char* home = std::getenv("HOME");
-  return fs::path(home && *home ? home : ".") / ".config" / "vantrel" / "ports";
+std::int64_t NowUs() {
+  timespec Now{};
+  clock_gettime(CLOCK_MONOTONIC, &Now);
+  return std::int64_t(Now.tv_sec) * 1000000 + Now.tv_nsec / 1000;
 }
 
 // Creates comN -> slave. A link to an existing character device belongs to a port
 // somebody may be using (another simulator, a real modem), so it is left alone;
 // a dangling link is a leftover of a simulator that died and is replaced.
-bool createLink(const fs::path& link, const std::string& slave, std::string& why) {
-  std::error_code ec;
-  fs::create_directories(link.parent_path(), ec);
-  if (ec) {
-    why = "cannot create " + link.parent_path().string() + ": " + ec.message();
+bool CreateLink(const fs::path& Link, const std::string& Slave, std::string& Why) {
+  std::error_code Code;
+  fs::create_directories(Link.parent_path(), Code);
+  if (Code) {
+    Why = "cannot create " + Link.parent_path().string() + ": " + Code.message();
     return false;
   }
-  struct stat ls {};
-  if (lstat(link.c_str(), &ls) == 0) {
-    if (!S_ISLNK(ls.st_mode)) {
-      why = link.string() + " exists and is not a symbolic link";
+  struct stat LinkStat {};
+  if (lstat(Link.c_str(), &LinkStat) == 0) {
+    if (!S_ISLNK(LinkStat.st_mode)) {
+      Why = Link.string() + " exists and is not a symbolic link";
       return false;
     }
     // A simulator killed before it could remove its link leaves it behind; when this
     // simulator got the same pseudo-terminal back, the link is already ours.
-    struct stat ts {};
-    if (stat(link.c_str(), &ts) == 0 && S_ISCHR(ts.st_mode) &&
-        fs::read_symlink(link, ec).string() != slave) {
-      why = link.string() + " already points to the device " + fs::read_symlink(link, ec).string();
+    struct stat TargetStat {};
+    if (stat(Link.c_str(), &TargetStat) == 0 && S_ISCHR(TargetStat.st_mode) &&
+        fs::read_symlink(Link, Code).string() != Slave) {
+      Why =
+          Link.string() + " already points to the device " + fs::read_symlink(Link, Code).string();
       return false;
     }
   }
   // Link under a temporary name and rename over: no moment without a link.
-  const fs::path tmp = link.string() + ".tmp" + std::to_string(getpid());
-  fs::remove(tmp, ec);
-  if (symlink(slave.c_str(), tmp.c_str()) != 0 || rename(tmp.c_str(), link.c_str()) != 0) {
-    why = "cannot link " + link.string() + ": " + std::strerror(errno);
-    fs::remove(tmp, ec);
+  const fs::path Temporary = Link.string() + ".tmp" + std::to_string(getpid());
+  fs::remove(Temporary, Code);
+  if (symlink(Slave.c_str(), Temporary.c_str()) != 0 ||
+      rename(Temporary.c_str(), Link.c_str()) != 0) {
+    Why = "cannot link " + Link.string() + ": " + std::strerror(errno);
+    fs::remove(Temporary, Code);
     return false;
   }
   return true;
 }
 
-void removeLink(const fs::path& link, const std::string& slave) {
+void RemoveLink(const fs::path& Link, const std::string& Slave) {
   // Only our own link: another simulator may have taken the name meanwhile.
-  std::error_code ec;
-  if (fs::is_symlink(link, ec) && fs::read_symlink(link, ec).string() == slave)
-    fs::remove(link, ec);
+  std::error_code Code;
+  if (fs::is_symlink(Link, Code) && fs::read_symlink(Link, Code).string() == Slave)
+    fs::remove(Link, Code);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
-  const std::string bad = parseOptions(std::vector<std::string>(argv + 1, argv + argc), options);
-  if (!bad.empty()) {
-    std::fprintf(stderr, "vantrel-modem-sim: %s\n%s", bad.c_str(), helpText().c_str());
+  TSimOptions Options;
+  const std::string Bad = ParseOptions(std::vector<std::string>(argv + 1, argv + argc), Options);
+  if (!Bad.empty()) {
+    std::fprintf(stderr, "vantrel-modem-sim: %s\n%s", Bad.c_str(), HelpText().c_str());
     return 1;
   }
-  if (options.help) {
-    std::fputs(helpText().c_str(), stdout);
+  if (Options.Help) {
+    std::fputs(HelpText().c_str(), stdout);
     return 0;
   }
-  std::optional<ReplayScript> replay;
-  if (!options.replay.empty()) {
-    std::string why;
-    replay = loadReplay(options.replay, why);
-    if (!replay) {
-      std::fprintf(stderr, "vantrel-modem-sim: %s\n", why.c_str());
+  std::optional<TReplayScript> Script;
+  if (!Options.Replay.empty()) {
+    std::string Why;
+    Script = LoadReplay(Options.Replay, Why);
+    if (!Script) {
+      std::fprintf(stderr, "vantrel-modem-sim: %s\n", Why.c_str());
       return 1;
     }
     // The recorded modem, as it identified itself and with the reports it spoke.
-    options.family = replay->family;
-    if (!replay->imsi.empty()) options.imsi = replay->imsi;
+    Options.Family = Script->Family;
+    if (!Script->Imsi.empty()) Options.Imsi = Script->Imsi;
   }
 
-  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+  const int Master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (Master < 0 || grantpt(Master) != 0 || unlockpt(Master) != 0) {
     std::fprintf(stderr, "vantrel-modem-sim: cannot open a pseudo-terminal: %s\n",
                  std::strerror(errno));
     return 1;
   }
-  const char* name = ptsname(master);
-  const std::string slave = name ? name : "";
+  const char* Name = ptsname(Master);
+  const std::string Slave = Name ? Name : "";
   // Holding the slave open ourselves keeps the master alive while the program
   // closes and reopens the port; otherwise every close would be a hang-up.
-  const int slaveFd = slave.empty() ? -1 : open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (slaveFd < 0) {
-    std::fprintf(stderr, "vantrel-modem-sim: cannot open %s: %s\n", slave.c_str(),
+  const int SlaveFd = Slave.empty() ? -1 : open(Slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (SlaveFd < 0) {
+    std::fprintf(stderr, "vantrel-modem-sim: cannot open %s: %s\n", Slave.c_str(),
                  std::strerror(errno));
     return 1;
   }
-  termios tio{};
-  if (tcgetattr(slaveFd, &tio) == 0) {
-    cfmakeraw(&tio);
-    tcsetattr(slaveFd, TCSANOW, &tio);
+  termios Tio{};
+  if (tcgetattr(SlaveFd, &Tio) == 0) {
+    cfmakeraw(&Tio);
+    tcsetattr(SlaveFd, TCSANOW, &Tio);
   }
 
-  if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+  const int SignalFd = OpenSignalPipe({SIGINT, SIGTERM, SIGHUP});
+  if (SignalFd < 0) {
     std::perror("vantrel-modem-sim: pipe");
     return 1;
   }
-  struct sigaction sa {};
-  sa.sa_handler = onSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGHUP, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  const fs::path link = portMapFolder() / ("com" + std::to_string(options.port));
-  if (!options.noLink) {
-    std::string why;
-    if (!createLink(link, slave, why)) {
-      std::fprintf(stderr, "vantrel-modem-sim: %s\n", why.c_str());
+  // The same folder the port resolver follows comN links in.
+  const fs::path Link =
+      fs::path(PortMapFolder().toStdString()) / ("com" + std::to_string(Options.Port));
+  if (!Options.NoLink) {
+    std::string Why;
+    if (!CreateLink(Link, Slave, Why)) {
+      std::fprintf(stderr, "vantrel-modem-sim: %s\n", Why.c_str());
       return 2;
     }
   }
 
-  ModemCore core(options);
-  if (replay) core.replay(std::move(replay->cycles));
-  Pacer pacer(options.split, options.gapMs, options.baud);
-  std::printf("READY %s\n", slave.c_str());
+  TModemCore Core(Options);
+  if (Script) Core.Replay(std::move(Script->Cycles));
+  TPacer Pacer(Options.Split, Options.GapMs, Options.Baud);
+  std::printf("READY %s\n", Slave.c_str());
   std::fflush(stdout);
 
-  int rc = 0;
-  char buf[4096];
+  int Rc = 0;
+  char Buffer[4096];
   // Control lines come in on standard input; each answer waits until the output queued
   // before its line has been written, so the answer means "in force from here on".
-  bool controlOpen = options.control;
-  std::string controlLine;
-  std::vector<std::string> answers;
+  bool ControlOpen = Options.Control;
+  std::string ControlLine;
+  std::vector<std::string> Answers;
   // Output due later (unsolicited codes), by due time; it joins the queue when due, so it
   // never holds up the replies queued meanwhile.
-  std::multimap<std::int64_t, std::string> later;
+  std::multimap<std::int64_t, std::string> Later;
   for (;;) {
-    if (pacer.empty() && core.hangupDue()) break;
-    if (options.flood && pacer.empty()) pacer.push(core.noise(32));
-    for (auto due = later.begin(); due != later.end() && due->first <= nowUs();) {
-      pacer.push(due->second);
-      due = later.erase(due);
+    if (Pacer.Empty() && Core.HangupDue()) break;
+    if (Options.Flood && Pacer.Empty()) Pacer.Push(Core.Noise(32));
+    for (auto Due = Later.begin(); Due != Later.end() && Due->first <= NowUs();) {
+      Pacer.Push(Due->second);
+      Due = Later.erase(Due);
     }
-    std::int64_t delay = pacer.delayUs(nowUs());
-    if (!later.empty()) {
-      const std::int64_t untilLater = std::max<std::int64_t>(1, later.begin()->first - nowUs());
-      delay = delay < 0 ? untilLater : std::min(delay, untilLater);
+    std::int64_t Delay = Pacer.DelayUs(NowUs());
+    if (!Later.empty()) {
+      const std::int64_t UntilLater = std::max<std::int64_t>(1, Later.begin()->first - NowUs());
+      Delay = Delay < 0 ? UntilLater : std::min(Delay, UntilLater);
     }
-    pollfd fds[3] = {{master, POLLIN, 0},
-                     {g_signalPipe[0], POLLIN, 0},
-                     {controlOpen ? STDIN_FILENO : -1, POLLIN, 0}};
-    int timeoutMs = -1;
-    if (delay == 0 && !pacer.empty())
-      fds[0].events |= POLLOUT;
-    else if (delay > 0)
-      timeoutMs = int((delay + 999) / 1000);
-    if (options.flood) timeoutMs = timeoutMs < 0 ? 10 : std::min(timeoutMs, 10);
-    if (poll(fds, 3, timeoutMs) < 0) {
+    pollfd Fds[3] = {
+        {Master, POLLIN, 0}, {SignalFd, POLLIN, 0}, {ControlOpen ? STDIN_FILENO : -1, POLLIN, 0}};
+    int TimeoutMs = -1;
+    if (Delay == 0 && !Pacer.Empty())
+      Fds[0].events |= POLLOUT;
+    else if (Delay > 0)
+      TimeoutMs = int((Delay + 999) / 1000);
+    if (Options.Flood) TimeoutMs = TimeoutMs < 0 ? 10 : std::min(TimeoutMs, 10);
+    if (poll(Fds, 3, TimeoutMs) < 0) {
       if (errno == EINTR) continue;
       std::perror("vantrel-modem-sim: poll");
-      rc = 1;
+      Rc = 1;
       break;
     }
-    if (fds[1].revents & POLLIN) break;
-    if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) {
-      const ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
-      if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) break;  // the controller left
-      if (n > 0) controlLine.append(buf, std::size_t(n));
-      for (std::size_t end; (end = controlLine.find('\n')) != std::string::npos;) {
-        answers.push_back(applyControl(std::string_view(controlLine).substr(0, end), options));
-        controlLine.erase(0, end + 1);
-        core.setFaults(options);
-        pacer.setSplit(options.split, options.gapMs);
+    if (Fds[1].revents & POLLIN) break;
+    if (Fds[2].revents & (POLLIN | POLLHUP | POLLERR)) {
+      const ssize_t N = read(STDIN_FILENO, Buffer, sizeof Buffer);
+      if (N == 0 || (N < 0 && errno != EAGAIN && errno != EINTR)) break;  // the controller left
+      if (N > 0) ControlLine.append(Buffer, std::size_t(N));
+      for (std::size_t End; (End = ControlLine.find('\n')) != std::string::npos;) {
+        Answers.push_back(ApplyControl(std::string_view(ControlLine).substr(0, End), Options));
+        ControlLine.erase(0, End + 1);
+        Core.SetFaults(Options);
+        Pacer.SetSplit(Options.Split, Options.GapMs);
       }
-      if (controlLine.size() > ModemCore::MaxLine) controlLine.clear();
+      if (ControlLine.size() > TModemCore::MaxLine) ControlLine.clear();
     }
-    if (fds[0].revents & POLLIN) {
-      const ssize_t n = read(master, buf, sizeof buf);
-      if (n > 0 && !core.hangupDue()) {
-        const std::int64_t fedAt = nowUs();
-        pacer.push(core.feed(std::string_view(buf, std::size_t(n))));
-        for (auto& item : core.takeScheduled())
-          later.emplace(fedAt + std::int64_t(item.delayMs) * 1000, std::move(item.bytes));
-      } else if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
+    if (Fds[0].revents & POLLIN) {
+      const ssize_t N = read(Master, Buffer, sizeof Buffer);
+      if (N > 0 && !Core.HangupDue()) {
+        const std::int64_t FedAt = NowUs();
+        Pacer.Push(Core.Feed(std::string_view(Buffer, std::size_t(N))));
+        for (auto& Item : Core.TakeScheduled())
+          Later.emplace(FedAt + std::int64_t(Item.DelayMs) * 1000, std::move(Item.Bytes));
+      } else if (N < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
         std::perror("vantrel-modem-sim: read");
-        rc = 1;
+        Rc = 1;
         break;
       }
     }
-    const std::int64_t now = nowUs();
-    if (pacer.delayUs(now) == 0) {
-      const std::string piece = pacer.take(now);
-      const ssize_t w = write(master, piece.data(), piece.size());
-      if (w < 0) {
-        pacer.unshift(piece);
+    const std::int64_t Now = NowUs();
+    if (Pacer.DelayUs(Now) == 0) {
+      const std::string Piece = Pacer.Take(Now);
+      const ssize_t Written = write(Master, Piece.data(), Piece.size());
+      if (Written < 0) {
+        Pacer.Unshift(Piece);
         if (errno != EAGAIN && errno != EINTR) {
           std::perror("vantrel-modem-sim: write");
-          rc = 1;
+          Rc = 1;
           break;
         }
-      } else if (std::size_t(w) < piece.size()) {
-        pacer.unshift(std::string_view(piece).substr(std::size_t(w)));
+      } else if (std::size_t(Written) < Piece.size()) {
+        Pacer.Unshift(std::string_view(Piece).substr(std::size_t(Written)));
       }
     }
-    if (!answers.empty() && pacer.empty()) {
-      for (const std::string& a : answers) std::printf("%s\n", a.c_str());
+    if (!Answers.empty() && Pacer.Empty()) {
+      for (const std::string& Answer : Answers) std::printf("%s\n", Answer.c_str());
       std::fflush(stdout);
-      answers.clear();
+      Answers.clear();
     }
   }
 
-  if (rc == 0 && core.hangupDue()) {
+  if (Rc == 0 && Core.HangupDue()) {
     // Closing the master discards what the program has not read yet; give it a
     // moment to take the last reply, so the hang-up comes after the answer. The
     // kernel moves written bytes to the slave side a little later, so an empty
     // queue counts only once it has stayed empty for a while.
-    int emptyChecks = 0;
-    for (int waited = 0; waited < 2000 && emptyChecks < 10; waited += 10) {
-      int queued = 0;
-      if (ioctl(slaveFd, FIONREAD, &queued) != 0) break;
-      emptyChecks = queued == 0 ? emptyChecks + 1 : 0;
+    int EmptyChecks = 0;
+    for (int Waited = 0; Waited < 2000 && EmptyChecks < 10; Waited += 10) {
+      int Queued = 0;
+      if (ioctl(SlaveFd, FIONREAD, &Queued) != 0) break;
+      EmptyChecks = Queued == 0 ? EmptyChecks + 1 : 0;
       usleep(10000);
     }
   }
-  if (!options.noLink) removeLink(link, slave);
-  close(slaveFd);
-  close(master);
-  return rc;
+  if (!Options.NoLink) RemoveLink(Link, Slave);
+  close(SlaveFd);
+  close(Master);
+  return Rc;
 }

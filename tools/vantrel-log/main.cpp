@@ -1,8 +1,4 @@
 // vantrel-log: records a modem's cells, one record per monitoring cycle, for drive tests.
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,17 +9,9 @@
 #include "CycleRecord.h"
 #include "LogOptions.h"
 #include "RecordingRun.h"
+#include "SignalPipe.h"
 
 namespace {
-
-int SignalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-  const char Byte = 1;
-  const int Saved = errno;
-  [[maybe_unused]] const auto Written = ::write(SignalPipe[1], &Byte, 1);
-  errno = Saved;
-}
 
 void Print(std::FILE* Stream, const QString& Text) {
   std::fputs(Text.toLocal8Bit().constData(), Stream);
@@ -67,19 +55,13 @@ int main(int argc, char** argv) {
 
   // Ctrl-C and SIGTERM ask the run to stop after the record it is on; the handler only wakes
   // the event loop, which every wait of the run pumps.
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, SignalPipe) != 0) return 1;
-  struct sigaction Action {};
-  Action.sa_handler = OnSignal;
-  sigemptyset(&Action.sa_mask);
-  Action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &Action, nullptr);
-  sigaction(SIGTERM, &Action, nullptr);
+  const int SignalFd = OpenSignalPipe({SIGINT, SIGTERM});
+  if (SignalFd < 0) return 1;
 
   TRecordingRun Run(Options, Output, ToFile ? Output.size() == 0 : true);
-  QSocketNotifier Notifier(SignalPipe[0], QSocketNotifier::Read);
-  QObject::connect(&Notifier, &QSocketNotifier::activated, &Run, [&Run] {
-    char Bytes[16];
-    [[maybe_unused]] const auto Got = ::read(SignalPipe[0], Bytes, sizeof Bytes);
+  QSocketNotifier Notifier(SignalFd, QSocketNotifier::Read);
+  QObject::connect(&Notifier, &QSocketNotifier::activated, &Run, [&Run, SignalFd] {
+    DrainSignalPipe(SignalFd);
     Run.RequestStop();
   });
   return Run.Exec();
