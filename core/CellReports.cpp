@@ -5,13 +5,8 @@
 
 namespace {
 
-constexpr std::int16_t NoLevel = -114;  // just below the weakest level a bar can show
 constexpr int FieldsPerColumn = 9;
 constexpr int IdentityFieldsNeeded = 7 * FieldsPerColumn;
-
-QString Latin1(const QByteArray& Bytes) {
-  return QString::fromLatin1(Bytes);
-}
 
 bool ParseCut(const QByteArray& Cut, std::int32_t& Value) {
   return TryParseInt(TrimBlanks(Cut), Value);
@@ -62,15 +57,6 @@ const TServingColumns& ServingColumns(const QByteArray& Header) {
   return Header.contains("PLMN") && !Header.contains("MCC") ? JoinedCodes : SeparateCodes;
 }
 
-// A detail field shows its untrimmed cut when it parses and "-" otherwise.
-QString ReadDetail(const QByteArray& Line, int First, int Last, std::int16_t& Field) {
-  const QByteArray Cut = CutColumns(Line, First, Last);
-  std::int32_t Value = 0;
-  if (!ParseCut(Cut, Value)) return QStringLiteral("-");
-  Field = Low16Signed(Value);
-  return Latin1(Cut);
-}
-
 QString ReadSeparatePlmn(const QByteArray& Line, TCellInfo& Cell) {
   std::int32_t Value = 0;
   if (!ParseCut(CutColumns(Line, 14, 17), Value)) return QStringLiteral("-");
@@ -91,22 +77,6 @@ QString ReadJoinedPlmn(const QByteArray& Line, TCellInfo& Cell) {
   return PlmnText(Cell.Mcc, Cell.Mnc);
 }
 
-QString ReadLac(const QByteArray& Line, int First, TCellInfo& Cell) {
-  std::int32_t Value = 0;
-  if (!TryParseHex(TrimBlanks(CutColumns(Line, First, First + 4)), Value))
-    return QStringLiteral("-");
-  Cell.Lac = Low16(Value);
-  return QString::number(Cell.Lac);
-}
-
-// A neighbour column the modem no longer reports: nothing shown, the bar empty, the record
-// back to an empty cell.
-TNeighbourColumnView EmptiedNeighbourColumn() {
-  TNeighbourColumnView Column;
-  Column.Bar = TBarView{NoLevel, LevelColor(NoLevel)};
-  return Column;
-}
-
 // The modem fills an identity slot without a cell with zeros: country 0 and channel 0.
 bool IsEmptyIdentitySlot(const QList<QByteArray>& Fields, qsizetype Base) {
   std::int32_t Mcc = -1;
@@ -116,6 +86,30 @@ bool IsEmptyIdentitySlot(const QList<QByteArray>& Fields, qsizetype Base) {
 }
 
 }  // namespace
+
+QString Latin1(const QByteArray& Bytes) {
+  return QString::fromLatin1(Bytes);
+}
+
+QString ReadDetail(const QByteArray& Text, std::int16_t& Stored, bool AsPrinted) {
+  std::int32_t Value = 0;
+  if (!ParseCut(Text, Value)) return QStringLiteral("-");
+  Stored = Low16Signed(Value);
+  return AsPrinted ? Latin1(Text) : QString::number(Value);
+}
+
+QString ReadLac(const QByteArray& Text, TCellInfo& Cell) {
+  std::int32_t Value = 0;
+  if (!TryParseHex(TrimBlanks(Text), Value)) return QStringLiteral("-");
+  Cell.Lac = Low16(Value);
+  return QString::number(Cell.Lac);
+}
+
+TNeighbourColumnView EmptiedNeighbourColumn() {
+  TNeighbourColumnView Column;
+  Column.Bar = TBarView{NoLevel, LevelColor(NoLevel)};
+  return Column;
+}
 
 TGsmBand ChannelBand(std::int32_t Channel) {
   if (Channel >= 1 && Channel <= 124) return TGsmBand::gb900;
@@ -168,12 +162,14 @@ std::optional<TServingCellView> ParseServingCellReport(const QList<QByteArray>& 
   View.Band = Grid.Band;
   View.Level = Grid.Level;
   View.Bar = Grid.Bar;
-  View.RxLev = ReadDetail(Line, Columns.RxLevFirst, Columns.RxLevFirst + 4, View.Cell.RxLev);
-  View.C1 = ReadDetail(Line, Columns.C1First, Columns.C1First + 3, View.Cell.C1);
-  View.Pwr = ReadDetail(Line, Columns.PwrFirst, Columns.PwrFirst + 3, View.Cell.Pwr);
+  // The details show their untrimmed cuts.
+  const auto Cut = [&Line](int First, int Width) { return CutColumns(Line, First, First + Width); };
+  View.RxLev = ReadDetail(Cut(Columns.RxLevFirst, 4), View.Cell.RxLev, true);
+  View.C1 = ReadDetail(Cut(Columns.C1First, 3), View.Cell.C1, true);
+  View.Pwr = ReadDetail(Cut(Columns.PwrFirst, 3), View.Cell.Pwr, true);
   View.Plmn =
       Columns.JoinedPlmn ? ReadJoinedPlmn(Line, View.Cell) : ReadSeparatePlmn(Line, View.Cell);
-  View.Lac = ReadLac(Line, Columns.LacFirst, View.Cell);
+  View.Lac = ReadLac(Cut(Columns.LacFirst, 4), View.Cell);
   return View;
 }
 

@@ -40,6 +40,19 @@ struct TBarView {
   std::uint32_t Color = 0;
 };
 
+// The level a record keeps when none was read: just below the weakest level a bar can show.
+constexpr std::int16_t NoLevel = -114;
+
+// Reply bytes as the window shows them.
+QString Latin1(const QByteArray& Bytes);
+
+// A detail field: when Text reads as a decimal its low 16 bits go to Stored and it shows as the
+// untrimmed Text (AsPrinted) or as the decimal; otherwise it shows "-" and Stored stays.
+QString ReadDetail(const QByteArray& Text, std::int16_t& Stored, bool AsPrinted);
+
+// The LAC (hexadecimal) into Cell.Lac, shown in decimal; "-" when it does not read.
+QString ReadLac(const QByteArray& Text, TCellInfo& Cell);
+
 struct TServingCellView {
   TCellInfo Cell;  // the new record of the serving column
   TCellText Channel, Band, Level;
@@ -57,6 +70,10 @@ struct TNeighbourColumnView {
   TCellText Channel, Band, Level;
   TBarView Bar;
 };
+
+// A neighbour column the modem no longer reports: nothing shown, the bar empty, the record
+// back to an empty cell.
+TNeighbourColumnView EmptiedNeighbourColumn();
 
 // Neighbour cell report (AT^MONP). Six elements, element k being grid column k + 1; the
 // columns after the last neighbour read come emptied (empty texts, empty bar, an empty

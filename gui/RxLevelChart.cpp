@@ -8,6 +8,7 @@
 
 #include "core/LevelHistory.h"
 #include "core/NumberFormat.h"
+#include "gui/ColorRef.h"
 
 namespace {
 
@@ -23,11 +24,6 @@ constexpr double MinorTickLength = 2.0;
 constexpr double LabelGap = 3.0;  // between a value label and its point
 constexpr double LabelPadding = 2.0;
 constexpr double ShadowOffset = 2.0;
-
-QColor ColorFromRef(std::uint32_t Ref) {
-  return QColor(static_cast<int>(Ref & 0xFF), static_cast<int>((Ref >> 8) & 0xFF),
-                static_cast<int>((Ref >> 16) & 0xFF));
-}
 
 QFont BoldFont(const QFont& Font) {
   QFont Bold(Font);
@@ -107,7 +103,7 @@ TChartLayout ComputeChartLayout(const TLevelHistory& History, QSize Size, QChar 
         Rect = Rect.intersected(Plot);
         if (Rect.isEmpty()) continue;
       }
-      L.Bars.push_back({Rect, ColorFromRef(S.Color)});
+      L.Bars.push_back({Rect, FromColorRef(S.Color)});
     }
   }
 

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "core/CycleCaption.h"
+#include "gui/ColorRef.h"
 #include "gui/LevelBar.h"
 #include "core/ReplyText.h"
 #include "core/reports/ReportFamily.h"
@@ -36,11 +37,6 @@ const QColor FrameColor(128, 0, 255);
 const QColor IdentityFieldColor(255, 255, 176);
 const QColor CellColor(255, 255, 183);
 const QColor FailColor(255, 0, 0);
-
-QColor FromColorRef(std::uint32_t Ref) {
-  return QColor(static_cast<int>(Ref & 0xFF), static_cast<int>((Ref >> 8) & 0xFF),
-                static_cast<int>((Ref >> 16) & 0xFF));
-}
 
 // The rounded monitoring frame: outlined only, so the window shows through.
 class TFrameShape : public QWidget {

@@ -13,8 +13,6 @@ namespace {
 
 using TRecords = std::array<TCellInfo, 7>;
 
-constexpr std::int16_t NoLevel = -114;
-
 // A grid cell as one word: its text, "!" when it is shown in red.
 QString Shown(const TCellText& Cell) {
   return Cell.Text + (Cell.Valid ? QString() : QStringLiteral("!"));

@@ -30,37 +30,24 @@ TCellFields GroupFields(const QList<QByteArray>& Fields, qsizetype Base) {
 
 TFamilyView ReadCcedReport(const QList<QByteArray>& Lines,
                            const std::array<TCellInfo, 7>& Previous) {
-  if (HasErrorLine(Lines)) return {};
-
-  std::optional<TCellFields> Serving;
-  std::array<std::optional<TCellFields>, 6> Neighbours;
-  std::size_t NextNeighbour = 0;
-  auto AddNeighbours = [&](const QList<QByteArray>& Fields, qsizetype From) {
-    for (qsizetype Base = From; Base + NeighbourFieldCount <= Fields.size();
-         Base += NeighbourFieldCount) {
-      if (NextNeighbour >= Neighbours.size()) return;
-      Neighbours[NextNeighbour++] = GroupFields(Fields, Base);
-    }
-  };
-
-  for (const QByteArray& Line : Lines) {
-    const std::optional<QByteArray> Body = ReportLineBody(Line, "+CCED:");
-    if (!Body) continue;
-    const QList<QByteArray> Fields = SplitCommaFields(*Body);
-    if (!Serving) {
-      if (Fields.size() < NeighbourFieldCount) continue;  // not even the serving cell's level
-      Serving = GroupFields(Fields, 0);
+  const auto ReadLine = [](const QByteArray&, const QByteArray& Body, TReportCells& Cells) {
+    const QList<QByteArray> Fields = SplitCommaFields(Body);
+    qsizetype Base = 0;
+    if (!Cells.Serving) {
+      if (Fields.size() < NeighbourFieldCount) return;  // not even the serving cell's level
+      Cells.Serving = GroupFields(Fields, 0);
+      TCellFields& Serving = *Cells.Serving;
       // In dedicated mode the idle rxlev may be empty while the full and sub ones are measured.
       for (qsizetype I = FieldRxLev + 1;
-           I <= FieldRxLev + 2 && TrimBlanks(Serving->LevelText).isEmpty(); ++I) {
-        Serving->LevelText = FieldAt(Fields, I).value_or(QByteArray());
-        Serving->LevelDbm = DbmFromRxLev(Serving->LevelText, RxLevDbmAtZero);
+           I <= FieldRxLev + 2 && TrimBlanks(Serving.LevelText).isEmpty(); ++I) {
+        Serving.LevelText = FieldAt(Fields, I).value_or(QByteArray());
+        Serving.LevelDbm = DbmFromRxLev(Serving.LevelText, RxLevDbmAtZero);
       }
-      AddNeighbours(Fields, ServingFieldCount);
-    } else {
-      AddNeighbours(Fields, 0);
+      Base = ServingFieldCount;
     }
-  }
-  if (!Serving) return {};
-  return BuildFamilyView(*Serving, Neighbours, Previous);
+    // Neighbours follow the serving cell's group, on the same line or on further lines.
+    for (; Base + NeighbourFieldCount <= Fields.size(); Base += NeighbourFieldCount)
+      Cells.AddNeighbour(GroupFields(Fields, Base));
+  };
+  return ReadReportLines(Lines, {"+CCED:"}, ReadLine, Previous);
 }

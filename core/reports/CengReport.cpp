@@ -56,27 +56,20 @@ TCellFields NeighbourFields(const QList<QByteArray>& Fields) {
 
 TFamilyView ReadCengReport(const QList<QByteArray>& Lines,
                            const std::array<TCellInfo, 7>& Previous) {
-  if (HasErrorLine(Lines)) return {};
-
-  std::optional<TCellFields> Serving;
-  std::array<std::optional<TCellFields>, 6> Neighbours;
-  for (const QByteArray& Line : Lines) {
-    const std::optional<QByteArray> Body = ReportLineBody(Line, "+CENG:");
-    if (!Body) continue;
+  const auto ReadLine = [](const QByteArray&, const QByteArray& Body, TReportCells& Cells) {
     // A cell line is <index>,"<fields>"; the "<mode>,<ncell>" line has no quotes.
-    const qsizetype Comma = Body->indexOf(',');
-    const qsizetype Open = Body->indexOf('"', Comma + 1);
-    if (Comma < 0 || Open < 0) continue;
+    const qsizetype Comma = Body.indexOf(',');
+    const qsizetype Open = Body.indexOf('"', Comma + 1);
+    if (Comma < 0 || Open < 0) return;
     std::int32_t Index = 0;
-    if (!TryParseInt(TrimBlanks(Body->left(Comma)), Index) || Index < 0 || Index > 6) continue;
-    qsizetype Close = Body->indexOf('"', Open + 1);
-    if (Close < 0) Close = Body->size();
-    const QList<QByteArray> Fields = SplitCommaFields(Body->mid(Open + 1, Close - Open - 1));
+    if (!TryParseInt(TrimBlanks(Body.left(Comma)), Index) || Index < 0 || Index > 6) return;
+    qsizetype Close = Body.indexOf('"', Open + 1);
+    if (Close < 0) Close = Body.size();
+    const QList<QByteArray> Fields = SplitCommaFields(Body.mid(Open + 1, Close - Open - 1));
     if (Index == 0)
-      Serving = ServingFields(Fields);
+      Cells.Serving = ServingFields(Fields);
     else
-      Neighbours[static_cast<std::size_t>(Index - 1)] = NeighbourFields(Fields);
-  }
-  if (!Serving) return {};
-  return BuildFamilyView(*Serving, Neighbours, Previous);
+      Cells.Neighbours[static_cast<std::size_t>(Index - 1)] = NeighbourFields(Fields);
+  };
+  return ReadReportLines(Lines, {"+CENG:"}, ReadLine, Previous);
 }

@@ -5,12 +5,6 @@
 
 namespace {
 
-constexpr std::int16_t NoLevel = -114;  // just below the weakest level a bar can show
-
-QString Latin1(const QByteArray& Bytes) {
-  return QString::fromLatin1(Bytes);
-}
-
 bool ParseDecimal(const QByteArray& Text, std::int32_t& Value) {
   return TryParseInt(TrimBlanks(Text), Value);
 }
@@ -40,14 +34,15 @@ bool IsEmptySlot(const TCellFields& Fields) {
   return Channel.isEmpty() || (TryParseInt(Channel, Value) && Value == 0);
 }
 
+// One grid column: what the grid rows show, then its BSIC and cell id.
 struct TColumn {
-  TCellInfo Cell;
-  TCellText Channel, Band, Level, Bsic, CellId;
-  TBarView Bar;
+  TNeighbourColumnView Grid;
+  TCellText Bsic, CellId;
 };
 
 TColumn ReadColumn(const TCellFields& Fields, const TCellInfo& Previous) {
-  TColumn Column;
+  TColumn Own;
+  TNeighbourColumnView& Column = Own.Grid;
   TCellInfo& Cell = Column.Cell;
   Cell = Previous;
 
@@ -80,38 +75,29 @@ TColumn ReadColumn(const TCellFields& Fields, const TCellInfo& Previous) {
   if (!IdentityUnread(Fields)) {
     if (Fields.Bsic) {
       const QByteArray Bsic = TrimBlanks(*Fields.Bsic);
-      Column.Bsic.Text = Latin1(Bsic);
+      Own.Bsic.Text = Latin1(Bsic);
       if (!Bsic.isEmpty()) {
-        Column.Bsic.Valid = TryParseInt(Bsic, Value);
-        if (Column.Bsic.Valid) Cell.Bsic = Low16(Value);
+        Own.Bsic.Valid = TryParseInt(Bsic, Value);
+        if (Own.Bsic.Valid) Cell.Bsic = Low16(Value);
       }
     }
     if (Fields.CellId) {
       const QByteArray CellId = TrimBlanks(*Fields.CellId);
-      Column.CellId.Valid = TryParseHex(CellId, Value);
-      if (Column.CellId.Valid) {
+      Own.CellId.Valid = TryParseHex(CellId, Value);
+      if (Own.CellId.Valid) {
         Cell.CellId = Low16(Value);
-        Column.CellId.Text = QString::number(Value);
+        Own.CellId.Text = QString::number(Value);
       } else {
-        Column.CellId.Text = Latin1(CellId);
+        Own.CellId.Text = Latin1(CellId);
       }
     }
   }
-  return Column;
-}
-
-TColumn EmptiedColumn() {
-  TColumn Column;
-  Column.Bar = TBarView{NoLevel, LevelColor(NoLevel)};
-  return Column;
+  return Own;
 }
 
 // A detail field shows the decimal it reads as, "-" when it does not read or is not reported.
 QString ReadDetail(const std::optional<QByteArray>& Field, std::int16_t& Stored) {
-  std::int32_t Value = 0;
-  if (!Field || !ParseDecimal(*Field, Value)) return QStringLiteral("-");
-  Stored = Low16Signed(Value);
-  return QString::number(Value);
+  return Field ? ::ReadDetail(*Field, Stored, false) : QStringLiteral("-");
 }
 
 QString ReadPlmn(const TCellFields& Fields, TCellInfo& Cell) {
@@ -124,10 +110,7 @@ QString ReadPlmn(const TCellFields& Fields, TCellInfo& Cell) {
 }
 
 QString ReadLac(const std::optional<QByteArray>& Field, TCellInfo& Cell) {
-  std::int32_t Value = 0;
-  if (!Field || !TryParseHex(TrimBlanks(*Field), Value)) return QStringLiteral("-");
-  Cell.Lac = Low16(Value);
-  return QString::number(Cell.Lac);
+  return Field ? ::ReadLac(*Field, Cell) : QStringLiteral("-");
 }
 
 }  // namespace
@@ -183,38 +166,59 @@ std::optional<std::int32_t> DbmFromText(const QByteArray& Text) {
   return Dbm;
 }
 
+void TReportCells::AddNeighbour(const TCellFields& Cell) {
+  if (Added < Neighbours.size()) Neighbours[Added++] = Cell;
+}
+
+TFamilyView ReadReportLines(const QList<QByteArray>& Lines,
+                            std::initializer_list<const char*> Prefixes,
+                            const TReportLineReader& ReadLine,
+                            const std::array<TCellInfo, 7>& Previous) {
+  if (HasErrorLine(Lines)) return {};
+  TReportCells Cells;
+  for (const QByteArray& Line : Lines)
+    for (const char* Prefix : Prefixes)
+      if (const std::optional<QByteArray> Body = ReportLineBody(Line, Prefix)) {
+        ReadLine(QByteArray(Prefix), *Body, Cells);
+        break;
+      }
+  if (!Cells.Serving) return {};
+  return BuildFamilyView(*Cells.Serving, Cells.Neighbours, Previous);
+}
+
 TFamilyView BuildFamilyView(const TCellFields& Serving,
                             const std::array<std::optional<TCellFields>, 6>& Neighbours,
                             const std::array<TCellInfo, 7>& Previous) {
   std::array<TColumn, 7> Columns;
   Columns[0] = ReadColumn(Serving, Previous[0]);
   TServingCellView View;
-  View.RxLev = ReadDetail(Serving.RxLev, Columns[0].Cell.RxLev);
-  View.C1 = ReadDetail(Serving.C1, Columns[0].Cell.C1);
-  View.Pwr = ReadDetail(Serving.Pwr, Columns[0].Cell.Pwr);
-  View.Plmn = ReadPlmn(Serving, Columns[0].Cell);
-  View.Lac = ReadLac(Serving.Lac, Columns[0].Cell);
+  TCellInfo& Own = Columns[0].Grid.Cell;
+  View.RxLev = ReadDetail(Serving.RxLev, Own.RxLev);
+  View.C1 = ReadDetail(Serving.C1, Own.C1);
+  View.Pwr = ReadDetail(Serving.Pwr, Own.Pwr);
+  View.Plmn = ReadPlmn(Serving, Own);
+  View.Lac = ReadLac(Serving.Lac, Own);
 
   for (std::size_t K = 0; K < Neighbours.size(); ++K) {
     const std::optional<TCellFields>& Fields = Neighbours[K];
     if (!Fields || IsEmptySlot(*Fields)) {
-      Columns[K + 1] = EmptiedColumn();
+      Columns[K + 1] = TColumn{EmptiedNeighbourColumn(), {}, {}};
       continue;
     }
     Columns[K + 1] = ReadColumn(*Fields, Previous[K + 1]);
-    TCellInfo& Cell = Columns[K + 1].Cell;
+    TCellInfo& Cell = Columns[K + 1].Grid.Cell;
     std::int32_t Value = 0;
     if (Fields->Mcc && ParseDecimal(*Fields->Mcc, Value)) Cell.Mcc = Low16(Value);
     if (Fields->Mnc && ParseDecimal(*Fields->Mnc, Value)) Cell.Mnc = Low16(Value);
     if (Fields->Lac && TryParseHex(TrimBlanks(*Fields->Lac), Value)) Cell.Lac = Low16(Value);
   }
 
-  const TColumn& Own = Columns[0];
-  View.Cell = Own.Cell;
-  View.Channel = Own.Channel;
-  View.Band = Own.Band;
-  View.Level = Own.Level;
-  View.Bar = Own.Bar;
+  const TNeighbourColumnView& Grid = Columns[0].Grid;
+  View.Cell = Grid.Cell;
+  View.Channel = Grid.Channel;
+  View.Band = Grid.Band;
+  View.Level = Grid.Level;
+  View.Bar = Grid.Bar;
 
   TFamilyView Family;
   Family.Serving = View;
@@ -222,10 +226,8 @@ TFamilyView BuildFamilyView(const TCellFields& Serving,
   std::array<TIdentityColumnView, 7> Identities;
   for (std::size_t I = 0; I < Columns.size(); ++I) {
     const TColumn& Column = Columns[I];
-    Identities[I] = TIdentityColumnView{Column.Cell, Column.Bsic, Column.CellId};
-    if (I > 0)
-      NeighbourViews.push_back(
-          TNeighbourColumnView{Column.Cell, Column.Channel, Column.Band, Column.Level, Column.Bar});
+    Identities[I] = TIdentityColumnView{Column.Grid.Cell, Column.Bsic, Column.CellId};
+    if (I > 0) NeighbourViews.push_back(Column.Grid);
   }
   Family.Neighbours = NeighbourViews;
   Family.Identities = Identities;

@@ -4,6 +4,8 @@
 #include <QList>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <optional>
 
 #include "core/CellReports.h"
@@ -54,4 +56,28 @@ struct TCellFields {
 // a field that does not parse leaves the previous value in the record.
 TFamilyView BuildFamilyView(const TCellFields& Serving,
                             const std::array<std::optional<TCellFields>, 6>& Neighbours,
+                            const std::array<TCellInfo, 7>& Previous);
+
+// The cells a reply lists, gathered as its lines are read: the serving cell, and the neighbours
+// by grid column (element k is column k + 1).
+struct TReportCells {
+  std::optional<TCellFields> Serving;
+  std::array<std::optional<TCellFields>, 6> Neighbours;
+  // Puts Cell in the first column no neighbour was added to; past the sixth it is dropped.
+  void AddNeighbour(const TCellFields& Cell);
+
+ private:
+  std::size_t Added = 0;
+};
+
+// Reads one report line: Prefix is the one it starts with, Body the trimmed rest.
+using TReportLineReader =
+    std::function<void(const QByteArray& Prefix, const QByteArray& Body, TReportCells& Cells)>;
+
+// The skeleton every family reader shares: a reply with an error line is no report; each line
+// that starts with one of Prefixes is read by ReadLine; the view is built from the cells when a
+// serving cell was read, and is empty otherwise.
+TFamilyView ReadReportLines(const QList<QByteArray>& Lines,
+                            std::initializer_list<const char*> Prefixes,
+                            const TReportLineReader& ReadLine,
                             const std::array<TCellInfo, 7>& Previous);

@@ -46,25 +46,18 @@ TCellFields SingleCellFields(const QList<QByteArray>& Words) {
 
 TFamilyView ReadTelitMoniReport(const QList<QByteArray>& Lines,
                                 const std::array<TCellInfo, 7>& Previous) {
-  if (HasErrorLine(Lines)) return {};
-
-  std::optional<TCellFields> Serving;
-  std::array<std::optional<TCellFields>, 6> Neighbours;
-  for (const QByteArray& Line : Lines) {
-    const std::optional<QByteArray> Body = ReportLineBody(Line, "#MONI:");
-    if (!Body) continue;
-    const QList<QByteArray> Words = SplitWords(*Body);
-    if (Words.isEmpty()) continue;
+  const auto ReadLine = [](const QByteArray&, const QByteArray& Body, TReportCells& Cells) {
+    const QList<QByteArray> Words = SplitWords(Body);
+    if (Words.isEmpty()) return;
     const QByteArray& Name = Words[0];
-    if (Body->contains("ARFCN:")) {
-      Serving = SingleCellFields(Words);
+    if (Body.contains("ARFCN:")) {
+      Cells.Serving = SingleCellFields(Words);
     } else if (Name == "S") {
-      Serving = TableFields(Words);
+      Cells.Serving = TableFields(Words);
     } else if (Name.size() == 2 && Name[0] == 'N' && Name[1] >= '1' && Name[1] <= '6') {
-      Neighbours[static_cast<std::size_t>(Name[1] - '1')] = TableFields(Words);
+      Cells.Neighbours[static_cast<std::size_t>(Name[1] - '1')] = TableFields(Words);
     }
     // Anything else is the header line ("Cell BSIC LAC ...").
-  }
-  if (!Serving) return {};
-  return BuildFamilyView(*Serving, Neighbours, Previous);
+  };
+  return ReadReportLines(Lines, {"#MONI:"}, ReadLine, Previous);
 }
