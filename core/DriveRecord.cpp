@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QRegularExpression>
 #include <algorithm>
 #include <array>
 
@@ -84,13 +85,10 @@ bool IsPlainInteger(const QString& Text, qint64& Value) {
   return Ok && QString::number(Value) == Text;
 }
 
-// -71, -33.8688000: a number as this program writes one.
+// -71, -33.8688000, -0.1200000: a number as this program writes one.
 bool IsPlainNumber(const QString& Text) {
-  qint64 Value = 0;
-  if (IsPlainInteger(Text, Value)) return true;
-  const qsizetype Dot = Text.indexOf(QLatin1Char('.'));
-  return Dot > 0 && Dot + 1 < Text.size() && IsPlainInteger(Text.left(Dot), Value) &&
-         std::all_of(Text.begin() + Dot + 1, Text.end(), [](QChar C) { return C.isDigit(); });
+  static const QRegularExpression Number(QStringLiteral("^-?(0|[1-9][0-9]*)(\\.[0-9]+)?$"));
+  return Number.match(Text).hasMatch();
 }
 
 // A spreadsheet runs a cell that starts with one of these as a formula; a modem's text must
@@ -374,13 +372,16 @@ std::optional<QList<TDriveRecord>> ReadDriveRecordsStrictly(const QByteArray& Te
   if (Cut) *Cut = false;
   for (qsizetype I = 0; I < Lines.size(); ++I) {
     const QByteArray& Line = Lines[I];
-    const bool Last = I + 1 == Lines.size();  // after the last line end: whole only if empty
     if (Line.trimmed().isEmpty() || (!Json && Line.startsWith("time,imsi,"))) continue;
+    // Text after the last line end is a record cut off while it was written (a CSV row cut
+    // between fields can still look whole), never to be trusted.
+    if (I + 1 == Lines.size()) {
+      if (Cut) *Cut = true;
+      break;
+    }
     const std::optional<TDriveRecord> Record = Json ? ParseJsonLine(Line) : ParseCsvRow(Line);
     if (Record) {
       Records << *Record;
-    } else if (Last) {
-      if (Cut) *Cut = true;
     } else {
       Error = QStringLiteral("line %1 is not a %2 record").arg(I + 1).arg(Json ? "JSON" : "CSV");
       return std::nullopt;

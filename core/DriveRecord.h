@@ -66,8 +66,8 @@ enum class TRecordFormat : std::uint8_t { rfCsv, rfJsonl };
 // skipped; Error says why nothing could be read.
 QList<TDriveRecord> ReadDriveRecords(const QByteArray& Text, QString* Error = nullptr);
 // Reads every line; a line that is neither a record, a header nor blank stops it, with Error
-// naming its number (from 1). Only a last line without its line end may be cut off: it is left
-// out, and Cut says so.
+// naming its number (from 1). Text after the last line end is left out as cut off, and Cut
+// says so.
 std::optional<QList<TDriveRecord>> ReadDriveRecordsStrictly(const QByteArray& Text, QString& Error,
                                                             bool* Cut = nullptr);
 std::optional<TDriveRecord> ParseCsvRow(const QByteArray& Line);
