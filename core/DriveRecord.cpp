@@ -1,14 +1,13 @@
 #include "core/DriveRecord.h"
 
-#include "core/GpsClient.h"
-
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QRegularExpression>
-#include <algorithm>
 #include <array>
+
+#include "core/GpsClient.h"
 
 namespace {
 
@@ -169,7 +168,7 @@ QJsonObject PositionObject(const TRecordPosition& Position) {
     const QString& Text = Position.*C.Field;
     bool Ok = false;
     const double Value = Text.toDouble(&Ok);
-    Object.insert(QLatin1String(C.JsonName), Text.isEmpty()       ? QJsonValue(QJsonValue::Null)
+    Object.insert(QLatin1String(C.JsonName), Text.isEmpty()          ? QJsonValue(QJsonValue::Null)
                                              : Ok && C.Decimals >= 0 ? QJsonValue(Value)
                                                                      : QJsonValue(Text));
   }
@@ -183,8 +182,8 @@ std::optional<TRecordPosition> ReadPositionObject(const QJsonValue& Value, bool&
   TRecordPosition Position;
   for (const TPositionColumn& C : PositionColumns) {
     const QJsonValue V = Object.value(QLatin1String(C.JsonName));
-    Position.*C.Field = V.isDouble() && C.Decimals >= 0 ? Decimal(V.toDouble(), C.Decimals)
-                                                        : V.toString();
+    Position.*C.Field =
+        V.isDouble() && C.Decimals >= 0 ? Decimal(V.toDouble(), C.Decimals) : V.toString();
   }
   return CheckedPosition(Position, Ok);
 }
@@ -294,7 +293,8 @@ std::optional<QStringList> SplitCsvLine(const QByteArray& Line) {
 
 std::optional<TDriveRecord> ParseCsvRow(const QByteArray& Line) {
   std::optional<QStringList> Fields = SplitCsvLine(Line);
-  const bool WithPosition = Fields && Fields->size() == CsvColumnCount + int(PositionColumns.size());
+  const bool WithPosition =
+      Fields && Fields->size() == CsvColumnCount + int(PositionColumns.size());
   if (!Fields || (Fields->size() != CsvColumnCount && !WithPosition)) return std::nullopt;
   for (QString& Field : *Fields)
     if (Field.startsWith(QLatin1Char('\'')) && LooksLikeFormula(Field.mid(1))) Field.remove(0, 1);

@@ -18,10 +18,10 @@ struct TRecordCell {
 // text the way the record file carries it.
 struct TRecordPosition {
   QString FixTime;  // UTC, "2026-12-09T16:06:21.000Z"; empty when the fix carried no time
-  QString Latitude, Longitude;  // degrees, 7 decimals
+  QString Latitude, Longitude;                      // degrees, 7 decimals
   QString Altitude, HorizontalError, Speed, Track;  // m, m, m/s, degrees; empty if unknown
-  QString Mode;  // "2" or "3"
-  QString AgeMs;  // how old the fix was when the cycle ended
+  QString Mode;                                     // "2" or "3"
+  QString AgeMs;                                    // how old the fix was when the cycle ended
   bool operator==(const TRecordPosition&) const = default;
 };
 
@@ -32,7 +32,7 @@ struct TDriveRecord {
   QString Reports;  // the report family's name, e.g. "AT^MONI" or "AT+CENG"
   TRecordCell Serving;
   QString RxLev, C1, Pwr, Plmn, Lac;
-  QList<TRecordCell> Neighbours;  // the cells the modem reported, at most six
+  QList<TRecordCell> Neighbours;            // the cells the modem reported, at most six
   std::optional<TRecordPosition> Position;  // none: no fresh fix, or recorded without one
   bool operator==(const TDriveRecord&) const = default;
 };

@@ -17,20 +17,20 @@ struct TGpsFix {
   int Mode = 0;
   double Latitude = 0;
   double Longitude = 0;
-  QDateTime Time;                   // UTC; invalid when the TPV carried no time
-  std::optional<double> Altitude;   // metres: above mean sea level where gpsd knows it
+  QDateTime Time;                         // UTC; invalid when the TPV carried no time
+  std::optional<double> Altitude;         // metres: above mean sea level where gpsd knows it
   std::optional<double> HorizontalError;  // eph, metres
-  std::optional<double> Speed;      // m/s over ground
-  std::optional<double> Track;      // degrees from true north
+  std::optional<double> Speed;            // m/s over ground
+  std::optional<double> Track;            // degrees from true north
   bool operator==(const TGpsFix&) const = default;
 };
 
 // What one line of gpsd's JSON says, as far as a position client cares.
 struct TGpsdLine {
   enum class TKind : std::uint8_t { Other, Version, Tpv, Broken } Kind = TKind::Other;
-  int ProtoMajor = 0;            // VERSION
-  int Mode = 0;                  // TPV: 0 unknown, 1 no fix, 2 2D, 3 3D
-  std::optional<TGpsFix> Fix;    // TPV with a usable position
+  int ProtoMajor = 0;          // VERSION
+  int Mode = 0;                // TPV: 0 unknown, 1 no fix, 2 2D, 3 3D
+  std::optional<TGpsFix> Fix;  // TPV with a usable position
 };
 // Reads one line (without its line end). A TPV whose mode says 2D or 3D but whose latitude or
 // longitude is missing, not a number or out of range has no Fix; a bad optional field is
@@ -83,7 +83,7 @@ class TGpsClient : public QObject {
   int FRetryMs = 2000;
   bool FReachable = false;
   bool FToldReachable = false;  // the first attempt's outcome is told either way
-  bool FSkipping = false;  // inside a line too long to be gpsd's: dropped up to its end
+  bool FSkipping = false;       // inside a line too long to be gpsd's: dropped up to its end
   QByteArray FPending;
   std::optional<TGpsFix> FFix;
   QElapsedTimer FFixClock;

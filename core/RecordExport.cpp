@@ -49,11 +49,11 @@ QJsonObject Feature(const TDriveRecord& Record) {
   QJsonArray Neighbours;
   for (const TRecordCell& Cell : Record.Neighbours) Neighbours.append(CellProperties(Record, Cell));
   Properties.insert(QStringLiteral("neighbours"), Neighbours);
-  return {{QStringLiteral("type"), QStringLiteral("Feature")},
-          {QStringLiteral("geometry"),
-           QJsonObject{{QStringLiteral("type"), QStringLiteral("Point")},
-                       {QStringLiteral("coordinates"), Coordinates}}},
-          {QStringLiteral("properties"), Properties}};
+  return {
+      {QStringLiteral("type"), QStringLiteral("Feature")},
+      {QStringLiteral("geometry"), QJsonObject{{QStringLiteral("type"), QStringLiteral("Point")},
+                                               {QStringLiteral("coordinates"), Coordinates}}},
+      {QStringLiteral("properties"), Properties}};
 }
 
 QByteArray GeoJson(const QList<TDriveRecord>& Placed) {

@@ -1,7 +1,7 @@
 #include <QTest>
 
-#include "core/DriveRecord.h"
 #include "LogOptions.h"
+#include "core/DriveRecord.h"
 
 namespace {
 
@@ -86,8 +86,15 @@ void TestDriveRecord::roundTrip_data() {
   Empty.Time = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::OffsetFromUTC, 0);
   QTest::newRow("nothing read") << Empty;
   TDriveRecord Placed = FullRecord();
-  Placed.Position = TRecordPosition{"2026-12-09T16:06:21.000Z", "-33.8688000", "151.2093000",
-                                    "-3.5", "4.3", "8.34", "87.4", "3", "120"};
+  Placed.Position = TRecordPosition{"2026-12-09T16:06:21.000Z",
+                                    "-33.8688000",
+                                    "151.2093000",
+                                    "-3.5",
+                                    "4.3",
+                                    "8.34",
+                                    "87.4",
+                                    "3",
+                                    "120"};
   QTest::newRow("placed south and east") << Placed;
   Placed.Position = TRecordPosition{"", "52.5200083", "-0.1200000", "", "", "", "", "2", "2999"};
   QTest::newRow("2D fix without time") << Placed;
@@ -170,8 +177,8 @@ void TestDriveRecord::onlyWholeLinesAreRead_data() {
   QTest::newRow("jsonl garbage line") << Json + "{\"time\":5}\n" + Json << 2 << 2;
   QTest::newRow("empty") << QByteArray() << 0 << 0;
   const QByteArray Placed = CsvHeader({true}) + CsvRow(FullRecord(), {true});
-  QTest::newRow("csv with empty position columns") << Placed + Placed.mid(Placed.indexOf('\n') + 1)
-                                                   << 2 << 0;
+  QTest::newRow("csv with empty position columns")
+      << Placed + Placed.mid(Placed.indexOf('\n') + 1) << 2 << 0;
   QTest::newRow("csv latitude out of range")
       << Placed + CsvRow(FullRecord(), {true}).replace(",,,,,,,,,\n", ",,91.0,1.0,,,,,2,5\n") << 1
       << 3;
@@ -192,8 +199,10 @@ void TestDriveRecord::onlyWholeLinesAreRead() {
   Error.clear();
   const auto Strict = ReadDriveRecordsStrictly(text, Error);
   QCOMPARE(Strict.has_value(), badLine == 0);
-  if (Strict) QCOMPARE(Strict->size(), records);
-  else QCOMPARE(Error.section(QLatin1Char(' '), 0, 1), QStringLiteral("line %1").arg(badLine));
+  if (Strict)
+    QCOMPARE(Strict->size(), records);
+  else
+    QCOMPARE(Error.section(QLatin1Char(' '), 0, 1), QStringLiteral("line %1").arg(badLine));
 }
 
 void TestDriveRecord::duration_data() {
@@ -270,18 +279,18 @@ void TestDriveRecord::options() {
   for (const QString& Pair : check.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
     const QString Key = Pair.section(QLatin1Char('='), 0, 0);
     const QString Want = Pair.section(QLatin1Char('='), 1);
-    const QString Got = Key == "port"       ? O.Port
-                        : Key == "rate"     ? QString::number(O.Rate)
-                        : Key == "interval" ? QString::number(O.IntervalMs)
-                        : Key == "cycles"   ? QString::number(O.Cycles.value_or(-1))
-                        : Key == "duration" ? QString::number(O.DurationMs.value_or(-1))
-                        : Key == "format"
-                            ? QString(O.Format == TRecordFormat::rfCsv ? "csv" : "jsonl")
-                        : Key == "output" ? O.Output
-                        : Key == "help"   ? QString::number(O.Help)
-                        : Key == "gps"    ? (O.Gps ? O.Gps->Host + ':' + QString::number(O.Gps->Port)
-                                                   : QStringLiteral("none"))
-                                          : QString::number(O.Version);
+    const QString Got =
+        Key == "port"       ? O.Port
+        : Key == "rate"     ? QString::number(O.Rate)
+        : Key == "interval" ? QString::number(O.IntervalMs)
+        : Key == "cycles"   ? QString::number(O.Cycles.value_or(-1))
+        : Key == "duration" ? QString::number(O.DurationMs.value_or(-1))
+        : Key == "format"   ? QString(O.Format == TRecordFormat::rfCsv ? "csv" : "jsonl")
+        : Key == "output"   ? O.Output
+        : Key == "help"     ? QString::number(O.Help)
+        : Key == "gps"
+            ? (O.Gps ? O.Gps->Host + ':' + QString::number(O.Gps->Port) : QStringLiteral("none"))
+            : QString::number(O.Version);
     QCOMPARE(Got, Want);
   }
 }

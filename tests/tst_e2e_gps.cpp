@@ -89,8 +89,8 @@ void TestE2eGps::recordsCarryPositions() {
   QCOMPARE(FRecords.size(), 20);
   for (const TDriveRecord& R : FRecords) {
     QVERIFY(R.Position.has_value());
-    QVERIFY2(Road().join().contains("\"lat\":" + R.Position->Latitude.toLatin1() + "00,\"lon\":" +
-                                    R.Position->Longitude.toLatin1() + "00"),
+    QVERIFY2(Road().join().contains("\"lat\":" + R.Position->Latitude.toLatin1() +
+                                    "00,\"lon\":" + R.Position->Longitude.toLatin1() + "00"),
              qPrintable(R.Position->Latitude + ' ' + R.Position->Longitude));
     QCOMPARE(R.Position->Mode, "3");
     QCOMPARE(R.Position->Altitude, "37.1");
@@ -159,14 +159,13 @@ void TestE2eGps::exportRefusals_data() {
   R.Time = QDateTime::currentDateTime();
   R.Position = TRecordPosition{"", "1.0000000", "2.0000000", "", "", "", "", "2", "5"};
   const QByteArray Good = CsvHeader({true}) + CsvRow(R, {true}) + CsvRow(R, {true});
-  QTest::newRow("a line that is no record")
-      << Good + "not,a,record\n" + CsvRow(R, {true}) << QStringList{"--format", "kml"} << 1
-      << "line 4";
+  QTest::newRow("a line that is no record") << Good + "not,a,record\n" + CsvRow(R, {true})
+                                            << QStringList{"--format", "kml"} << 1 << "line 4";
   QTest::newRow("unknown format") << Good << QStringList{"--format", "gpx"} << 2
                                   << "geojson, kml or geosubmit";
   QTest::newRow("no format") << Good << QStringList{} << 2 << "--format";
-  QTest::newRow("not a record at all") << QByteArray("hello") << QStringList{"--format", "kml"}
-                                       << 1 << "holds no record";
+  QTest::newRow("not a record at all")
+      << QByteArray("hello") << QStringList{"--format", "kml"} << 1 << "holds no record";
 }
 
 // A refused export says why and leaves the file it was to replace as it was.
@@ -227,16 +226,16 @@ void TestE2eGps::withoutGpsd() {
   QVERIFY(Sim.start({"--no-link", "--seed", "11"}));
   const QString Path = FDir.filePath(QStringLiteral("nogps.csv"));
   const QString Gps = QStringLiteral("127.0.0.1:%1").arg(ClosedPort());
-  const QStringList Args{"--port", Sim.slavePath(), "--gps", Gps, "--cycles", "3",
-                         "--interval", "50", "--output", Path};
+  const QStringList Args{"--port", Sim.slavePath(), "--gps", Gps,        "--cycles",
+                         "3",      "--interval",    "50",    "--output", Path};
   // Under script(1) standard error is a terminal, so the status line is drawn.
   const QString Script = QStandardPaths::findExecutable(QStringLiteral("script"));
   QProcess Log;
   if (Script.isEmpty())
     QVERIFY(RunLog(Log, Args));
   else
-    QVERIFY(Run(Log, Script, {"-qec", QStringLiteral(VANTREL_LOG_PATH " ") + Args.join(' '),
-                              "/dev/null"}));
+    QVERIFY(Run(Log, Script,
+                {"-qec", QStringLiteral(VANTREL_LOG_PATH " ") + Args.join(' '), "/dev/null"}));
   QCOMPARE(Log.exitCode(), 0);
   const QByteArray Said = Log.readAllStandardOutput() + Log.readAllStandardError();
   QVERIFY2(Said.contains("gpsd at " + Gps.toLatin1() + " not reachable"), Said.constData());
@@ -245,6 +244,12 @@ void TestE2eGps::withoutGpsd() {
   const QList<TDriveRecord> Records = ReadDriveRecords(Text);
   QCOMPARE(Records.size(), 3);
   for (const TDriveRecord& R : Records) QVERIFY(!R.Position && !R.Serving.CellId.isEmpty());
+  // Rows without the position columns would not fit under this file's header.
+  QProcess Append;
+  QVERIFY(RunLog(Append, {"--port", Sim.slavePath(), "--cycles", "1", "--output", Path}));
+  QCOMPARE(Append.exitCode(), 1);
+  QVERIFY(Append.readAllStandardError().contains("was recorded with --gps"));
+  QCOMPARE(ReadAll(Path), Text);
   if (Script.isEmpty()) QSKIP("script(1) is not installed: the status line was not looked at");
   QVERIFY2(Said.contains("3 records, serving ") && Said.contains("gpsd not reachable\r\n"),
            Said.constData());
@@ -260,8 +265,8 @@ void TestE2eGps::gpsfake() {
   const auto Sentence = [&Nmea](const QByteArray& Body) {
     char Sum = 0;
     for (const char C : Body) Sum ^= C;
-    Nmea += '$' + Body + '*' + QByteArray::number(quint8(Sum), 16).toUpper().rightJustified(2, '0') +
-            "\r\n";
+    Nmea += '$' + Body + '*' +
+            QByteArray::number(quint8(Sum), 16).toUpper().rightJustified(2, '0') + "\r\n";
   };
   for (int I = 0; I < 10; ++I) {
     const QByteArray Time = QByteArray::number(91405 + I).rightJustified(6, '0') + ".00";

@@ -60,11 +60,12 @@ TDriveRecord Record(int Second, const QString& Level, std::optional<TRecordPosit
 
 // Two placed records around one without a position.
 QList<TDriveRecord> Drive() {
-  return {Record(5, "-63", TRecordPosition{"2026-05-02T09:14:05.000Z", "52.5200083", "13.4049540",
-                                           "37.1", "4.3", "8.34", "87.4", "3", "120"}),
+  return {Record(5, "-63",
+                 TRecordPosition{"2026-05-02T09:14:05.000Z", "52.5200083", "13.4049540", "37.1",
+                                 "4.3", "8.34", "87.4", "3", "120"}),
           Record(6, "-77", std::nullopt),
-          Record(7, "-108", TRecordPosition{"", "52.5201000", "13.4061000", "", "", "", "", "2",
-                                            "2900"})};
+          Record(7, "-108",
+                 TRecordPosition{"", "52.5201000", "13.4061000", "", "", "", "", "2", "2900"})};
 }
 
 }  // namespace
@@ -83,9 +84,9 @@ class TestGps : public QObject {
 void TestGps::tpvLines_data() {
   QTest::addColumn<QByteArray>("line");
   QTest::addColumn<QString>("fix");
-  QTest::newRow("3D fix: altMSL first")
-      << TpvFix(52.520008333, 13.404954) << "3 52.520008333 13.404954 37.1 4.3 8.337 87.4 "
-                                            "2024-05-02T09:14:05.000Z";
+  QTest::newRow("3D fix: altMSL first") << TpvFix(52.520008333, 13.404954)
+                                        << "3 52.520008333 13.404954 37.1 4.3 8.337 87.4 "
+                                           "2024-05-02T09:14:05.000Z";
   QTest::newRow("altHAE without altMSL")
       << QByteArray(R"({"class":"TPV","mode":3,"lat":1.5,"lon":-2.5,"altHAE":81.3,"alt":37})")
       << "3 1.5 -2.5 81.3 - - - -";
@@ -93,7 +94,8 @@ void TestGps::tpvLines_data() {
       << QByteArray(R"({"class":"TPV","mode":3,"lat":1.5,"lon":-2.5,"alt":37})")
       << "3 1.5 -2.5 37 - - - -";
   QTest::newRow("2D fix, time with zone")
-      << QByteArray(R"({"class":"TPV","mode":2,"time":"2024-05-02T09:14:05Z","lat":-33.8688,"lon":151.2093,"eph":12})")
+      << QByteArray(
+             R"({"class":"TPV","mode":2,"time":"2024-05-02T09:14:05Z","lat":-33.8688,"lon":151.2093,"eph":12})")
       << "2 -33.8688 151.2093 - 12 - - 2024-05-02T09:14:05.000Z";
   QTest::newRow("no fix yet") << TpvNoFix << "none";
   QTest::newRow("mode 3 without lat")
@@ -105,10 +107,11 @@ void TestGps::tpvLines_data() {
       << QByteArray(R"({"class":"TPV","mode":3,"lat":91,"lon":13.4})") << "none";
   QTest::newRow("lat as text") << QByteArray(R"({"class":"TPV","mode":3,"lat":"52.5","lon":13.4})")
                                << "none";
-  QTest::newRow("mode not a mode") << QByteArray(R"({"class":"TPV","mode":2.5,"lat":1,"lon":2})")
-                                   << "none";
+  QTest::newRow("mode not a mode")
+      << QByteArray(R"({"class":"TPV","mode":2.5,"lat":1,"lon":2})") << "none";
   QTest::newRow("bad optional fields are dropped one by one")
-      << QByteArray(R"({"class":"TPV","mode":3,"lat":1,"lon":2,"speed":-1,"track":"N","eph":5,"time":"2024-05-02T09:14:05"})")
+      << QByteArray(
+             R"({"class":"TPV","mode":3,"lat":1,"lon":2,"speed":-1,"track":"N","eph":5,"time":"2024-05-02T09:14:05"})")
       << "3 1 2 - 5 - - -";
   QTest::newRow("not a TPV") << QByteArray(R"({"class":"SKY","mode":3,"lat":1,"lon":2})") << "none";
   QTest::newRow("broken JSON") << QByteArray(R"({"class":"TPV","mode":3,"lat":1,)") << "none";
@@ -142,7 +145,8 @@ void TestGps::clientKeepsTheLatestFix() {
   QCOMPARE(Client.FixAgeMs(), -1);
   Client.Start(QStringLiteral("127.0.0.1"), Gpsd.Port());
   QVERIFY(WaitFor([&] { return Client.Reachable(); }));
-  QVERIFY(WaitFor([&] { return Gpsd.Received().contains("?WATCH={\"enable\":true,\"json\":true}"); }));
+  QVERIFY(
+      WaitFor([&] { return Gpsd.Received().contains("?WATCH={\"enable\":true,\"json\":true}"); }));
   QVERIFY(WaitFor([&] { return Client.LastFix() && Client.LastFix()->Latitude == 52.53; }));
   QTest::qWait(100);  // the last TPV, without a position, keeps the fix
   QCOMPARE(Client.LastFix()->Longitude, 13.41);
@@ -197,8 +201,10 @@ void TestGps::exportsReadBack() {
     while (!Xml.atEnd()) {
       Xml.readNext();
       if (!Xml.isStartElement()) continue;
-      if (Xml.name() == u"description" && Description.isEmpty()) Description = Xml.readElementText();
-      else if (Xml.name() == u"styleUrl") Styles << Xml.readElementText();
+      if (Xml.name() == u"description" && Description.isEmpty())
+        Description = Xml.readElementText();
+      else if (Xml.name() == u"styleUrl")
+        Styles << Xml.readElementText();
       else if (Xml.name() == u"Point") {
         Xml.readNextStartElement();
         Points << Xml.readElementText();
@@ -241,23 +247,31 @@ void TestGps::exportsReadBack() {
   const QJsonArray Items = Doc["items"].toArray();
   QCOMPARE(Items.size(), 2);
   const QJsonObject Item = Items[0].toObject();
-  QCOMPARE(Item["timestamp"].toInteger(),
-           QDateTime::fromString("2026-05-02T09:14:05.250Z", Qt::ISODateWithMs).toMSecsSinceEpoch());
-  QCOMPARE(Item["position"].toObject(),
-           QJsonObject({{"latitude", 52.5200083}, {"longitude", 13.404954}, {"accuracy", 4.3},
-                        {"altitude", 37.1}, {"heading", 87.4}, {"speed", 8.34},
-                        {"source", "gps"}}));
+  QCOMPARE(
+      Item["timestamp"].toInteger(),
+      QDateTime::fromString("2026-05-02T09:14:05.250Z", Qt::ISODateWithMs).toMSecsSinceEpoch());
+  QCOMPARE(Item["position"].toObject(), QJsonObject({{"latitude", 52.5200083},
+                                                     {"longitude", 13.404954},
+                                                     {"accuracy", 4.3},
+                                                     {"altitude", 37.1},
+                                                     {"heading", 87.4},
+                                                     {"speed", 8.34},
+                                                     {"source", "gps"}}));
   // The serving cell and the one neighbour with an identity; its area code is not known.
   const QJsonArray Towers = Item["cellTowers"].toArray();
   QCOMPARE(Towers.size(), 2);
-  QCOMPARE(Towers[0].toObject(),
-           QJsonObject({{"radioType", "gsm"}, {"mobileCountryCode", 262}, {"mobileNetworkCode", 7},
-                        {"locationAreaCode", 20205}, {"cellId", 34215}, {"signalStrength", -63},
-                        {"serving", 1}}));
+  QCOMPARE(Towers[0].toObject(), QJsonObject({{"radioType", "gsm"},
+                                              {"mobileCountryCode", 262},
+                                              {"mobileNetworkCode", 7},
+                                              {"locationAreaCode", 20205},
+                                              {"cellId", 34215},
+                                              {"signalStrength", -63},
+                                              {"serving", 1}}));
   QCOMPARE(Towers[1]["cellId"].toInt(), 51471);
   QCOMPARE(Towers[1]["serving"].toInt(), 0);
   QVERIFY(!Towers[1].toObject().contains("locationAreaCode"));
-  QCOMPARE(Items[1]["position"].toObject().keys(), QStringList({"latitude", "longitude", "source"}));
+  QCOMPARE(Items[1]["position"].toObject().keys(),
+           QStringList({"latitude", "longitude", "source"}));
 }
 
 QTEST_GUILESS_MAIN(TestGps)

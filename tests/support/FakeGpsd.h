@@ -17,7 +17,8 @@ namespace vantrel::test {
 // Lines as a gpsd serving a USB receiver writes them: a TPV without a position first (the
 // receiver has no fix yet), then fixes moving east along a road.
 inline QByteArray TpvFix(double Lat, double Lon, const char* Time = "2024-05-02T09:14:05.000Z") {
-  return QByteArrayLiteral("{\"class\":\"TPV\",\"device\":\"/dev/ttyUSB0\",\"status\":2,\"mode\":3,") +
+  return QByteArrayLiteral(
+             "{\"class\":\"TPV\",\"device\":\"/dev/ttyUSB0\",\"status\":2,\"mode\":3,") +
          "\"time\":\"" + Time + "\",\"ept\":0.005,\"lat\":" + QByteArray::number(Lat, 'f', 9) +
          ",\"lon\":" + QByteArray::number(Lon, 'f', 9) +
          ",\"altHAE\":81.300,\"altMSL\":37.100,\"alt\":37.100,\"epx\":3.712,\"epy\":4.105,"
@@ -25,8 +26,8 @@ inline QByteArray TpvFix(double Lat, double Lon, const char* Time = "2024-05-02T
          "\"climb\":0.100,\"eps\":8.21,\"epc\":19.78,\"geoidSep\":44.200,\"eph\":4.300,"
          "\"sep\":9.870}";
 }
-inline const QByteArray TpvNoFix = QByteArrayLiteral(
-    "{\"class\":\"TPV\",\"device\":\"/dev/ttyUSB0\",\"mode\":1}");
+inline const QByteArray TpvNoFix =
+    QByteArrayLiteral("{\"class\":\"TPV\",\"device\":\"/dev/ttyUSB0\",\"mode\":1}");
 
 class FakeGpsd : public QObject {
  public:
@@ -62,8 +63,10 @@ class FakeGpsd : public QObject {
         const QByteArray Got = Client->readAll();
         FReceived += Got;
         if (!Got.contains("?WATCH=")) return;
-        Send(R"({"class":"DEVICES","devices":[{"class":"DEVICE","path":"/dev/ttyUSB0","driver":"NMEA0183","activated":"2024-05-02T09:14:03.512Z","flags":1,"native":0,"bps":9600,"parity":"N","stopbits":1,"cycle":1.00}]})");
-        Send(R"({"class":"WATCH","enable":true,"json":true,"nmea":false,"raw":0,"scaled":false,"timing":false,"split24":false,"pps":false})");
+        Send(
+            R"({"class":"DEVICES","devices":[{"class":"DEVICE","path":"/dev/ttyUSB0","driver":"NMEA0183","activated":"2024-05-02T09:14:03.512Z","flags":1,"native":0,"bps":9600,"parity":"N","stopbits":1,"cycle":1.00}]})");
+        Send(
+            R"({"class":"WATCH","enable":true,"json":true,"nmea":false,"raw":0,"scaled":false,"timing":false,"split24":false,"pps":false})");
         PlayNext();
         FTimer.start(IntervalMs);
       });

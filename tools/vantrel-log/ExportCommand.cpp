@@ -57,7 +57,7 @@ QString Write(const QString& Path, const QByteArray& Text) {
 }  // namespace
 
 int RunExport(const QStringList& Arguments, QByteArray& Errors) {
-  const auto Fail = [&Errors](const QString& Message, int Status) {
+  const auto Tell = [&Errors](const QString& Message, int Status) {
     Errors += QStringLiteral("vantrel-log export: %1\n").arg(Message).toLocal8Bit();
     return Status;
   };
@@ -65,40 +65,42 @@ int RunExport(const QStringList& Arguments, QByteArray& Errors) {
   Describe(Parser);
   QStringList Args = Arguments;
   if (Args.size() > 1) Args.removeAt(1);  // "export"
-  if (!Parser.parse(Args)) return Fail(Parser.errorText(), 2);
+  if (!Parser.parse(Args)) return Tell(Parser.errorText(), 2);
   if (Parser.isSet(QStringLiteral("help"))) {
-    const QByteArray Help = Parser.helpText().replace(QLatin1String(" [options]"),
-                                                      QLatin1String(" export [options]")).toLocal8Bit();
+    const QByteArray Help =
+        Parser.helpText()
+            .replace(QLatin1String(" [options]"), QLatin1String(" export [options]"))
+            .toLocal8Bit();
     return Write({}, Help).isEmpty() ? 0 : 1;
   }
   const std::optional<TExportFormat> Format = FormatOf(Parser);
-  if (!Format) return Fail(QStringLiteral("--format is geojson, kml or geosubmit"), 2);
+  if (!Format) return Tell(QStringLiteral("--format is geojson, kml or geosubmit"), 2);
   if (Parser.positionalArguments().size() != 1)
-    return Fail(QStringLiteral("name one record file to export"), 2);
+    return Tell(QStringLiteral("name one record file to export"), 2);
   const QString Input = Parser.positionalArguments().first();
   const QString Output = Parser.value(QStringLiteral("output"));
   if (Parser.isSet(QStringLiteral("output")) && Output.isEmpty())
-    return Fail(QStringLiteral("--output needs a file name"), 2);
+    return Tell(QStringLiteral("--output needs a file name"), 2);
 
   QFile In;
   const bool Opened = Input == QLatin1String("-")
                           ? In.open(STDIN_FILENO, QIODevice::ReadOnly)
                           : (In.setFileName(Input), In.open(QIODevice::ReadOnly));
-  if (!Opened) return Fail(QStringLiteral("cannot read %1: %2").arg(Input, In.errorString()), 1);
+  if (!Opened) return Tell(QStringLiteral("cannot read %1: %2").arg(Input, In.errorString()), 1);
   const QByteArray Text = In.readAll();
   QString Error;
   bool Cut = false;
   const std::optional<QList<TDriveRecord>> Records = ReadDriveRecordsStrictly(Text, Error, &Cut);
-  if (!Records) return Fail(QStringLiteral("%1: %2").arg(Input, Error), 1);
-  if (Cut && Records->isEmpty()) return Fail(QStringLiteral("%1 holds no record").arg(Input), 1);
-  if (Cut) Fail(QStringLiteral("%1: the last line is cut off and left out").arg(Input), 0);
+  if (!Records) return Tell(QStringLiteral("%1: %2").arg(Input, Error), 1);
+  if (Cut && Records->isEmpty()) return Tell(QStringLiteral("%1 holds no record").arg(Input), 1);
+  if (Cut) Tell(QStringLiteral("%1: the last line is cut off and left out").arg(Input), 0);
 
   const TExport Export = ExportRecords(*Records, *Format);
   if (Export.Skipped > 0)
-    Fail(QStringLiteral("%1 of %2 records without a position left out")
+    Tell(QStringLiteral("%1 of %2 records without a position left out")
              .arg(Export.Skipped)
              .arg(Records->size()),
          0);
   const QString Problem = Write(Output, Export.Text);
-  return Problem.isEmpty() ? 0 : Fail(Problem, 1);
+  return Problem.isEmpty() ? 0 : Tell(Problem, 1);
 }

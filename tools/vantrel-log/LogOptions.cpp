@@ -181,11 +181,13 @@ QString CsvAppendProblem(const QByteArray& FirstLine, const TLogOptions& Options
   if (Options.Format != TRecordFormat::rfCsv || FirstLine.isEmpty() ||
       FirstLine.trimmed() == Header.trimmed())
     return {};
-  return Options.Gps ? QStringLiteral("%1 was recorded without --gps or by another version; "
-                                      "record positions to a new file")
+  return Options.Gps ? QStringLiteral(
+                           "%1 was recorded without --gps or by another version; "
+                           "record positions to a new file")
                            .arg(Options.Output)
-                     : QStringLiteral("%1 was recorded with --gps or by another version; "
-                                      "record to a new file")
+                     : QStringLiteral(
+                           "%1 was recorded with --gps or by another version; "
+                           "record to a new file")
                            .arg(Options.Output);
 }
 
