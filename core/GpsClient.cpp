@@ -93,9 +93,10 @@ TGpsClient::TGpsClient(QObject* Parent) : QObject(Parent), FSocket(new QTcpSocke
   connect(FSocket, &QTcpSocket::connected, this, &TGpsClient::OnConnected);
   connect(FSocket, &QTcpSocket::readyRead, this, &TGpsClient::OnReadyRead);
   connect(FSocket, &QTcpSocket::disconnected, this, &TGpsClient::OnGone);
-  // An error that leaves the connection standing (a time-out of some wait) loses nothing.
+  // Only an error that leaves the socket unconnected ends the attempt: "localhost" refused on
+  // ::1 is still tried on 127.0.0.1, and a time-out of some wait loses nothing.
   connect(FSocket, &QTcpSocket::errorOccurred, this, [this] {
-    if (FSocket->state() != QAbstractSocket::ConnectedState) OnGone();
+    if (FSocket->state() == QAbstractSocket::UnconnectedState) OnGone();
   });
 }
 
