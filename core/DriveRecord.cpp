@@ -4,7 +4,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QRegularExpression>
 #include <array>
+
+#include "core/GpsClient.h"
 
 namespace {
 
@@ -40,6 +43,29 @@ const std::array<TCellColumn, 5> NeighbourColumns{{
     {"cell_id", &TRecordCell::CellId, true},
 }};
 
+// The position's columns, appended after all others; JSON names them without the unit.
+struct TPositionColumn {
+  const char* Name;
+  const char* JsonName;
+  QString TRecordPosition::*Field;
+  int Decimals;  // -1: text, not a number
+};
+const std::array<TPositionColumn, 9> PositionColumns{{
+    {"fix_time", "time", &TRecordPosition::FixTime, -1},
+    {"latitude", "latitude", &TRecordPosition::Latitude, 7},
+    {"longitude", "longitude", &TRecordPosition::Longitude, 7},
+    {"altitude_m", "altitude", &TRecordPosition::Altitude, 1},
+    {"horizontal_error_m", "horizontal_error", &TRecordPosition::HorizontalError, 1},
+    {"speed_mps", "speed", &TRecordPosition::Speed, 2},
+    {"track_deg", "track", &TRecordPosition::Track, 1},
+    {"fix_mode", "mode", &TRecordPosition::Mode, 0},
+    {"fix_age_ms", "age_ms", &TRecordPosition::AgeMs, 0},
+}};
+
+QString Decimal(double Value, int Decimals) {
+  return QString::number(Value, 'f', Decimals);
+}
+
 constexpr int LeadColumns = 2;  // time, imsi
 constexpr int CsvColumnCount = LeadColumns + int(ServingColumns.size()) +
                                RecordNeighbourCount * int(NeighbourColumns.size()) + 1;
@@ -58,12 +84,17 @@ bool IsPlainInteger(const QString& Text, qint64& Value) {
   return Ok && QString::number(Value) == Text;
 }
 
+// -71, -33.8688000, -0.1200000: a number as this program writes one.
+bool IsPlainNumber(const QString& Text) {
+  static const QRegularExpression Number(QStringLiteral("^-?(0|[1-9][0-9]*)(\\.[0-9]+)?$"));
+  return Number.match(Text).hasMatch();
+}
+
 // A spreadsheet runs a cell that starts with one of these as a formula; a modem's text must
 // never become one, so it is written behind an apostrophe (plain numbers such as -71 stay).
 bool LooksLikeFormula(const QString& Text) {
-  qint64 Value = 0;
   return !Text.isEmpty() && QStringLiteral("=+-@\t\r").contains(Text.front()) &&
-         !IsPlainInteger(Text, Value);
+         !IsPlainNumber(Text);
 }
 
 QByteArray CsvField(const QString& Text) {
@@ -98,7 +129,84 @@ QString JsonName(const char* CsvName) {
   return Name;
 }
 
+// The position columns go last: any column added to the record later goes before this call.
+void AddPositionNames(QByteArrayList& Names) {
+  for (const TPositionColumn& C : PositionColumns) Names << C.Name;
+}
+
+void AddPositionFields(QByteArrayList& Fields, const std::optional<TRecordPosition>& Position) {
+  for (const TPositionColumn& C : PositionColumns)
+    Fields << (Position ? CsvField((*Position).*C.Field) : QByteArray());
+}
+
+// A position read back must be one: a latitude and longitude in range, numbers where numbers
+// belong. Ok is false when it is not; an all-empty position is none, and fine.
+std::optional<TRecordPosition> CheckedPosition(const TRecordPosition& Position, bool& Ok) {
+  Ok = true;
+  if (Position == TRecordPosition{}) return std::nullopt;
+  for (const TPositionColumn& C : PositionColumns) {
+    const QString& Text = Position.*C.Field;
+    if (C.Decimals >= 0 && !Text.isEmpty() && !IsPlainNumber(Text)) Ok = false;
+  }
+  const double Lat = Position.Latitude.toDouble(), Lon = Position.Longitude.toDouble();
+  if (Position.Latitude.isEmpty() || Position.Longitude.isEmpty() || Lat < -90 || Lat > 90 ||
+      Lon < -180 || Lon > 180)
+    Ok = false;
+  if (!Ok) return std::nullopt;
+  return Position;
+}
+
+std::optional<TRecordPosition> ReadPositionFields(const QStringList& Fields, int Index, bool& Ok) {
+  TRecordPosition Position;
+  for (const TPositionColumn& C : PositionColumns) Position.*C.Field = Fields.at(Index++);
+  return CheckedPosition(Position, Ok);
+}
+
+QJsonObject PositionObject(const TRecordPosition& Position) {
+  QJsonObject Object;
+  for (const TPositionColumn& C : PositionColumns) {
+    const QString& Text = Position.*C.Field;
+    bool Ok = false;
+    const double Value = Text.toDouble(&Ok);
+    Object.insert(QLatin1String(C.JsonName), Text.isEmpty()          ? QJsonValue(QJsonValue::Null)
+                                             : Ok && C.Decimals >= 0 ? QJsonValue(Value)
+                                                                     : QJsonValue(Text));
+  }
+  return Object;
+}
+
+std::optional<TRecordPosition> ReadPositionObject(const QJsonValue& Value, bool& Ok) {
+  Ok = Value.isUndefined() || Value.isNull() || Value.isObject();
+  if (!Value.isObject()) return std::nullopt;
+  const QJsonObject Object = Value.toObject();
+  TRecordPosition Position;
+  for (const TPositionColumn& C : PositionColumns) {
+    const QJsonValue V = Object.value(QLatin1String(C.JsonName));
+    Position.*C.Field =
+        V.isDouble() && C.Decimals >= 0 ? Decimal(V.toDouble(), C.Decimals) : V.toString();
+  }
+  return CheckedPosition(Position, Ok);
+}
+
 }  // namespace
+
+TRecordPosition RecordPosition(const TGpsFix& Fix, qint64 AgeMs) {
+  TRecordPosition P;
+  if (Fix.Time.isValid())
+    P.FixTime = Fix.Time.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + 'Z';
+  const auto Optional = [](const std::optional<double>& Value, int Decimals) {
+    return Value ? Decimal(*Value, Decimals) : QString();
+  };
+  P.Latitude = Decimal(Fix.Latitude, PositionColumns[1].Decimals);
+  P.Longitude = Decimal(Fix.Longitude, PositionColumns[2].Decimals);
+  P.Altitude = Optional(Fix.Altitude, PositionColumns[3].Decimals);
+  P.HorizontalError = Optional(Fix.HorizontalError, PositionColumns[4].Decimals);
+  P.Speed = Optional(Fix.Speed, PositionColumns[5].Decimals);
+  P.Track = Optional(Fix.Track, PositionColumns[6].Decimals);
+  P.Mode = QString::number(Fix.Mode);
+  P.AgeMs = QString::number(AgeMs);
+  return P;
+}
 
 QString RecordTimeText(const QDateTime& Time) {
   const int Offset = Time.offsetFromUtc();
@@ -111,17 +219,18 @@ QString RecordTimeText(const QDateTime& Time) {
              .arg(Minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-QByteArray CsvHeader() {
+QByteArray CsvHeader(TCsvColumns Columns) {
   QByteArrayList Names{"time", "imsi"};
   for (const TServingColumn& C : ServingColumns) Names << C.Name;
   for (int I = 1; I <= RecordNeighbourCount; ++I)
     for (const TCellColumn& C : NeighbourColumns)
       Names << "n" + QByteArray::number(I) + "_" + C.Name;
   Names << "reports";
+  if (Columns.Position) AddPositionNames(Names);
   return Names.join(',') + '\n';
 }
 
-QByteArray CsvRow(const TDriveRecord& Record) {
+QByteArray CsvRow(const TDriveRecord& Record, TCsvColumns Columns) {
   QByteArrayList Fields{CsvField(RecordTimeText(Record.Time)), CsvField(Record.Imsi)};
   for (const TServingColumn& C : ServingColumns) Fields << CsvField(ServingField(Record, C));
   for (int I = 0; I < RecordNeighbourCount; ++I) {
@@ -129,6 +238,7 @@ QByteArray CsvRow(const TDriveRecord& Record) {
     for (const TCellColumn& C : NeighbourColumns) Fields << CsvField(Cell.*C.Field);
   }
   Fields << CsvField(Record.Reports);
+  if (Columns.Position) AddPositionFields(Fields, Record.Position);
   return Fields.join(',') + '\n';
 }
 
@@ -148,6 +258,7 @@ QByteArray JsonLine(const TDriveRecord& Record) {
                      {QStringLiteral("reports"), JsonValue(Record.Reports, false)},
                      {QStringLiteral("serving"), Serving},
                      {QStringLiteral("neighbours"), Neighbours}};
+  if (Record.Position) Object.insert(QStringLiteral("position"), PositionObject(*Record.Position));
   return QJsonDocument(Object).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -182,7 +293,9 @@ std::optional<QStringList> SplitCsvLine(const QByteArray& Line) {
 
 std::optional<TDriveRecord> ParseCsvRow(const QByteArray& Line) {
   std::optional<QStringList> Fields = SplitCsvLine(Line);
-  if (!Fields || Fields->size() != CsvColumnCount) return std::nullopt;
+  const bool WithPosition =
+      Fields && Fields->size() == CsvColumnCount + int(PositionColumns.size());
+  if (!Fields || (Fields->size() != CsvColumnCount && !WithPosition)) return std::nullopt;
   for (QString& Field : *Fields)
     if (Field.startsWith(QLatin1Char('\'')) && LooksLikeFormula(Field.mid(1))) Field.remove(0, 1);
   TDriveRecord Record;
@@ -196,7 +309,10 @@ std::optional<TDriveRecord> ParseCsvRow(const QByteArray& Line) {
     for (const TCellColumn& C : NeighbourColumns) Cell.*C.Field = Fields->at(Index++);
     if (Cell != TRecordCell{}) Record.Neighbours << Cell;
   }
-  Record.Reports = Fields->at(Index);
+  Record.Reports = Fields->at(Index++);
+  bool Ok = true;
+  if (WithPosition) Record.Position = ReadPositionFields(*Fields, Index, Ok);
+  if (!Ok) return std::nullopt;
   return Record;
 }
 
@@ -223,6 +339,9 @@ std::optional<TDriveRecord> ParseJsonLine(const QByteArray& Line) {
       Cell.*C.Field = JsonText(N.value(QString::fromLatin1(C.Name)));
     Record.Neighbours << Cell;
   }
+  bool Ok = true;
+  Record.Position = ReadPositionObject(Object.value(QLatin1String("position")), Ok);
+  if (!Ok) return std::nullopt;
   return Record;
 }
 
@@ -242,5 +361,31 @@ QList<TDriveRecord> ReadDriveRecords(const QByteArray& Text, QString* Error) {
   if (Records.isEmpty() && Error)
     *Error = Text.trimmed().isEmpty() ? QStringLiteral("the record is empty")
                                       : QStringLiteral("no whole record in CSV or JSON Lines form");
+  return Records;
+}
+
+std::optional<QList<TDriveRecord>> ReadDriveRecordsStrictly(const QByteArray& Text, QString& Error,
+                                                            bool* Cut) {
+  QList<TDriveRecord> Records;
+  const bool Json = Text.trimmed().startsWith('{');
+  const QList<QByteArray> Lines = Text.split('\n');
+  if (Cut) *Cut = false;
+  for (qsizetype I = 0; I < Lines.size(); ++I) {
+    const QByteArray& Line = Lines[I];
+    if (Line.trimmed().isEmpty() || (!Json && Line.startsWith("time,imsi,"))) continue;
+    // Text after the last line end is a record cut off while it was written (a CSV row cut
+    // between fields can still look whole), never to be trusted.
+    if (I + 1 == Lines.size()) {
+      if (Cut) *Cut = true;
+      break;
+    }
+    const std::optional<TDriveRecord> Record = Json ? ParseJsonLine(Line) : ParseCsvRow(Line);
+    if (Record) {
+      Records << *Record;
+    } else {
+      Error = QStringLiteral("line %1 is not a %2 record").arg(I + 1).arg(Json ? "JSON" : "CSV");
+      return std::nullopt;
+    }
+  }
   return Records;
 }

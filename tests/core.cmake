@@ -21,3 +21,6 @@ vantrel_add_test(tst_rxlevelstats SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_rxlevels
                  LIBS vantrel_core)
 vantrel_add_test(tst_rxlevelchart SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_rxlevelchart.cpp
                  LIBS vantrel_gui)
+# The gpsd client against a fake gpsd, and the record's exports read back.
+vantrel_add_test(tst_gps SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_gps.cpp LIBS vantrel_core)
+target_include_directories(tst_gps PRIVATE ${CMAKE_CURRENT_LIST_DIR})

@@ -7,3 +7,6 @@ vantrel_add_test(tst_e2e_log SIM LOG SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_l
 # Record, then play back: the recorder and the window against the simulator's replay.
 vantrel_add_test(tst_e2e_replay SIM LOG SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_replay.cpp
                  LIBS vantrel_record vantrel_gui TIMEOUT 240)
+# The recorder with positions from a fake gpsd (and gpsfake where installed), and its exports.
+vantrel_add_test(tst_e2e_gps SIM LOG SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_gps.cpp
+                 LIBS vantrel_record TIMEOUT 240)

@@ -1,7 +1,7 @@
 #include <QTest>
 
-#include "core/DriveRecord.h"
 #include "LogOptions.h"
+#include "core/DriveRecord.h"
 
 namespace {
 
@@ -85,13 +85,32 @@ void TestDriveRecord::roundTrip_data() {
   TDriveRecord Empty;
   Empty.Time = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::OffsetFromUTC, 0);
   QTest::newRow("nothing read") << Empty;
+  TDriveRecord Placed = FullRecord();
+  Placed.Position = TRecordPosition{"2026-12-09T16:06:21.000Z",
+                                    "-33.8688000",
+                                    "151.2093000",
+                                    "-3.5",
+                                    "4.3",
+                                    "8.34",
+                                    "87.4",
+                                    "3",
+                                    "120"};
+  QTest::newRow("placed south and east") << Placed;
+  Placed.Position = TRecordPosition{"", "52.5200083", "-0.1200000", "", "", "", "", "2", "2999"};
+  QTest::newRow("2D fix without time") << Placed;
 }
 
 void TestDriveRecord::roundTrip() {
   QFETCH(TDriveRecord, record);
-  const QList<TDriveRecord> FromCsv = ReadDriveRecords(CsvHeader() + CsvRow(record));
+  const TCsvColumns Placed{true};
+  const QList<TDriveRecord> FromCsv = ReadDriveRecords(CsvHeader(Placed) + CsvRow(record, Placed));
   QCOMPARE(FromCsv.size(), 1);
   QCOMPARE(FromCsv.first(), record);
+  // A file recorded without positions has none of their columns, and reads as it always did.
+  TDriveRecord Unplaced = record;
+  Unplaced.Position.reset();
+  QCOMPARE(ReadDriveRecords(CsvHeader() + CsvRow(record)).value(0), Unplaced);
+  QVERIFY(!CsvHeader().contains("latitude"));
   const QList<TDriveRecord> FromJson = ReadDriveRecords(JsonLine(record) + JsonLine(record));
   QCOMPARE(FromJson.size(), 2);
   QCOMPARE(FromJson.last(), record);
@@ -145,27 +164,45 @@ void TestDriveRecord::jsonFieldsAreNamedAndTyped() {
 void TestDriveRecord::onlyWholeLinesAreRead_data() {
   QTest::addColumn<QByteArray>("text");
   QTest::addColumn<int>("records");
+  QTest::addColumn<int>("badLine");  // the line the strict reader refuses; 0: none
   const QByteArray Csv = CsvHeader() + CsvRow(FullRecord());
   const QByteArray Json = JsonLine(FullRecord());
-  QTest::newRow("csv whole") << Csv + CsvRow(FullRecord()) << 2;
-  QTest::newRow("csv cut in the last row") << Csv + CsvRow(FullRecord()).chopped(3) << 1;
-  QTest::newRow("csv last row unterminated") << Csv + CsvRow(FullRecord()).chopped(1) << 1;
-  QTest::newRow("csv with blank lines") << Csv + "\n\r\n" + CsvRow(FullRecord()) << 2;
-  QTest::newRow("csv row missing fields") << Csv + "2026-12-09T17:06:22.123+01:00,1,2\n" << 1;
-  QTest::newRow("csv bad time") << Csv + CsvRow(FullRecord()).replace("2026-", "x026-") << 1;
-  QTest::newRow("jsonl cut") << Json + Json.chopped(10) << 1;
-  QTest::newRow("jsonl garbage line") << Json + "{\"time\":5}\n" + Json << 2;
-  QTest::newRow("empty") << QByteArray() << 0;
+  QTest::newRow("csv whole") << Csv + CsvRow(FullRecord()) << 2 << 0;
+  QTest::newRow("csv cut in the last row") << Csv + CsvRow(FullRecord()).chopped(3) << 1 << 0;
+  QTest::newRow("csv last row unterminated") << Csv + CsvRow(FullRecord()).chopped(1) << 1 << 0;
+  QTest::newRow("csv with blank lines") << Csv + "\n\r\n" + CsvRow(FullRecord()) << 2 << 0;
+  QTest::newRow("csv row missing fields") << Csv + "2026-12-09T17:06:22.123+01:00,1,2\n" << 1 << 3;
+  QTest::newRow("csv bad time") << Csv + CsvRow(FullRecord()).replace("2026-", "x026-") << 1 << 3;
+  QTest::newRow("jsonl cut") << Json + Json.chopped(10) << 1 << 0;
+  QTest::newRow("jsonl garbage line") << Json + "{\"time\":5}\n" + Json << 2 << 2;
+  QTest::newRow("empty") << QByteArray() << 0 << 0;
+  const QByteArray Placed = CsvHeader({true}) + CsvRow(FullRecord(), {true});
+  QTest::newRow("csv with empty position columns")
+      << Placed + Placed.mid(Placed.indexOf('\n') + 1) << 2 << 0;
+  QTest::newRow("csv latitude out of range")
+      << Placed + CsvRow(FullRecord(), {true}).replace(",,,,,,,,,\n", ",,91.0,1.0,,,,,2,5\n") << 1
+      << 3;
+  QTest::newRow("jsonl position not an object")
+      << Json + QByteArray(Json).replace("\"time\"", "\"position\":7,\"time\"") << 1 << 2;
 }
 
 void TestDriveRecord::onlyWholeLinesAreRead() {
   QFETCH(QByteArray, text);
   QFETCH(int, records);
+  QFETCH(int, badLine);
   QString Error;
   const QList<TDriveRecord> Read = ReadDriveRecords(text, &Error);
   QCOMPARE(Read.size(), records);
   QCOMPARE(Error.isEmpty(), records > 0);
   for (const TDriveRecord& R : Read) QCOMPARE(R, FullRecord());
+  // The exports read strictly: a bad line is named, only an unterminated last one is let go.
+  Error.clear();
+  const auto Strict = ReadDriveRecordsStrictly(text, Error);
+  QCOMPARE(Strict.has_value(), badLine == 0);
+  if (Strict)
+    QCOMPARE(Strict->size(), records);
+  else
+    QCOMPARE(Error.section(QLatin1Char(' '), 0, 1), QStringLiteral("line %1").arg(badLine));
 }
 
 void TestDriveRecord::duration_data() {
@@ -218,6 +255,17 @@ void TestDriveRecord::options_data() {
   QTest::newRow("bad duration") << QStringList{"--duration", "soon"} << false << "";
   QTest::newRow("stray argument") << QStringList{"COM1"} << false << "";
   QTest::newRow("empty port") << QStringList{"--port", ""} << false << "";
+  QTest::newRow("no gps") << QStringList{} << true << "gps=none";
+  QTest::newRow("gps alone") << QStringList{"--gps"} << true << "gps=localhost:2947";
+  QTest::newRow("gps before an option")
+      << QStringList{"--gps", "--cycles", "2"} << true << "gps=localhost:2947 cycles=2";
+  QTest::newRow("gps host:port") << QStringList{"--gps", "pi.local:3000"} << true
+                                 << "gps=pi.local:3000";
+  QTest::newRow("gps =host") << QStringList{"--gps=10.0.0.2"} << true << "gps=10.0.0.2:2947";
+  QTest::newRow("gps ipv6") << QStringList{"--gps", "[::1]:2948"} << true << "gps=::1:2948";
+  QTest::newRow("gps port only") << QStringList{"--gps", ":2948"} << true << "gps=localhost:2948";
+  QTest::newRow("gps bad port") << QStringList{"--gps", "host:99999"} << false << "";
+  QTest::newRow("gps empty port") << QStringList{"--gps", "host:"} << false << "";
 }
 
 void TestDriveRecord::options() {
@@ -231,16 +279,18 @@ void TestDriveRecord::options() {
   for (const QString& Pair : check.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
     const QString Key = Pair.section(QLatin1Char('='), 0, 0);
     const QString Want = Pair.section(QLatin1Char('='), 1);
-    const QString Got = Key == "port"       ? O.Port
-                        : Key == "rate"     ? QString::number(O.Rate)
-                        : Key == "interval" ? QString::number(O.IntervalMs)
-                        : Key == "cycles"   ? QString::number(O.Cycles.value_or(-1))
-                        : Key == "duration" ? QString::number(O.DurationMs.value_or(-1))
-                        : Key == "format"
-                            ? QString(O.Format == TRecordFormat::rfCsv ? "csv" : "jsonl")
-                        : Key == "output" ? O.Output
-                        : Key == "help"   ? QString::number(O.Help)
-                                          : QString::number(O.Version);
+    const QString Got =
+        Key == "port"       ? O.Port
+        : Key == "rate"     ? QString::number(O.Rate)
+        : Key == "interval" ? QString::number(O.IntervalMs)
+        : Key == "cycles"   ? QString::number(O.Cycles.value_or(-1))
+        : Key == "duration" ? QString::number(O.DurationMs.value_or(-1))
+        : Key == "format"   ? QString(O.Format == TRecordFormat::rfCsv ? "csv" : "jsonl")
+        : Key == "output"   ? O.Output
+        : Key == "help"     ? QString::number(O.Help)
+        : Key == "gps"
+            ? (O.Gps ? O.Gps->Host + ':' + QString::number(O.Gps->Port) : QStringLiteral("none"))
+            : QString::number(O.Version);
     QCOMPARE(Got, Want);
   }
 }

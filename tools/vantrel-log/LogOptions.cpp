@@ -25,6 +25,9 @@ QList<QCommandLineOption> Options() {
       {QStringLiteral("duration"),
        QStringLiteral("Stop after this long: 90s, 10m, 2h, 1h30m (plain numbers are seconds)."),
        QStringLiteral("time")},
+      {QStringLiteral("gps"),
+       QStringLiteral("Add each cycle's position from gpsd at host:port (default localhost:2947)."),
+       QStringLiteral("host:port")},
       {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")},
       {QStringLiteral("version"), QStringLiteral("Show the version.")},
   };
@@ -33,7 +36,8 @@ QList<QCommandLineOption> Options() {
 void Describe(QCommandLineParser& Parser) {
   Parser.setApplicationDescription(QStringLiteral(
       "Records a GSM modem's serving and neighbour cells, one record per monitoring cycle.\n"
-      "Ctrl-C or SIGTERM stops after the current record."));
+      "Ctrl-C or SIGTERM stops after the current record.\n"
+      "vantrel-log export --help: maps and cell database uploads from a record."));
   Parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   Parser.addOptions(Options());
 }
@@ -45,7 +49,50 @@ std::optional<qint64> PositiveNumber(const QString& Text, qint64 Max) {
   return Value;
 }
 
+// --gps takes its server only optionally: "--gps" alone, or followed by another option, means
+// the default; the parser wants every option's value, so the default is put in for it.
+QStringList WithGpsValue(const QStringList& Arguments) {
+  QStringList Result;
+  for (qsizetype I = 0; I < Arguments.size(); ++I) {
+    const QString& A = Arguments[I];
+    if (I > 0 && (A == QLatin1String("--gps") || A == QLatin1String("-gps"))) {
+      const bool HasValue = I + 1 < Arguments.size() && !Arguments[I + 1].startsWith('-');
+      Result << QStringLiteral("--gps=") + (HasValue ? Arguments[++I] : "localhost:2947");
+    } else {
+      Result << A;
+    }
+  }
+  return Result;
+}
+
 }  // namespace
+
+std::optional<TGpsServer> ParseGpsServer(const QString& Text) {
+  TGpsServer Server;
+  QString Port;
+  if (Text.startsWith(QLatin1Char('['))) {
+    const qsizetype Close = Text.indexOf(QLatin1Char(']'));
+    if (Close < 0) return std::nullopt;
+    Server.Host = Text.mid(1, Close - 1);
+    const QString Rest = Text.mid(Close + 1);
+    if (!Rest.isEmpty() && !Rest.startsWith(QLatin1Char(':'))) return std::nullopt;
+    Port = Rest.mid(1);
+  } else if (Text.count(QLatin1Char(':')) > 1) {
+    Server.Host = Text;  // an IPv6 address without a port
+  } else {
+    const qsizetype Colon = Text.indexOf(QLatin1Char(':'));
+    Server.Host = Colon < 0 ? Text : Text.left(Colon);
+    if (Colon >= 0) Port = Text.mid(Colon + 1);
+    if (Colon >= 0 && Port.isEmpty()) return std::nullopt;
+  }
+  if (Server.Host.isEmpty()) Server.Host = QStringLiteral("localhost");
+  if (!Port.isEmpty()) {
+    const std::optional<qint64> Number = PositiveNumber(Port, 65535);
+    if (!Number || QString::number(*Number) != Port) return std::nullopt;
+    Server.Port = quint16(*Number);
+  }
+  return Server;
+}
 
 std::optional<qint64> ParseDuration(const QString& Text) {
   static const QRegularExpression Part(QStringLiteral("(\\d+)(ms|h|m|s)?"));
@@ -78,7 +125,7 @@ std::optional<qint64> ParseDuration(const QString& Text) {
 QString ParseLogOptions(const QStringList& Arguments, TLogOptions& Result) {
   QCommandLineParser Parser;
   Describe(Parser);
-  if (!Parser.parse(Arguments)) return Parser.errorText();
+  if (!Parser.parse(WithGpsValue(Arguments))) return Parser.errorText();
   if (!Parser.positionalArguments().isEmpty())
     return QStringLiteral("unexpected argument: %1").arg(Parser.positionalArguments().first());
   Result.Help = Parser.isSet(QStringLiteral("help"));
@@ -122,7 +169,26 @@ QString ParseLogOptions(const QStringList& Arguments, TLogOptions& Result) {
     if (!Result.DurationMs)
       return QStringLiteral("--duration needs a length of time such as 90s, 10m or 1h30m");
   }
+  if (Parser.isSet(QStringLiteral("gps"))) {
+    Result.Gps = ParseGpsServer(Parser.value(QStringLiteral("gps")));
+    if (!Result.Gps) return QStringLiteral("--gps needs host:port, such as localhost:2947");
+  }
   return {};
+}
+
+QString CsvAppendProblem(const QByteArray& FirstLine, const TLogOptions& Options) {
+  const QByteArray Header = CsvHeader({Options.Gps.has_value()});
+  if (Options.Format != TRecordFormat::rfCsv || FirstLine.isEmpty() ||
+      FirstLine.trimmed() == Header.trimmed())
+    return {};
+  return Options.Gps ? QStringLiteral(
+                           "%1 was recorded without --gps or by another version; "
+                           "record positions to a new file")
+                           .arg(Options.Output)
+                     : QStringLiteral(
+                           "%1 was recorded with --gps or by another version; "
+                           "record to a new file")
+                           .arg(Options.Output);
 }
 
 QString LogHelpText() {

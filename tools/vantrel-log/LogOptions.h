@@ -7,6 +7,12 @@
 
 #include "core/DriveRecord.h"
 
+// Where gpsd listens.
+struct TGpsServer {
+  QString Host = QStringLiteral("localhost");
+  quint16 Port = 2947;
+};
+
 // What the recorder was asked to do on its command line.
 struct TLogOptions {
   QString Port = QStringLiteral("\\\\.\\COM1");
@@ -16,6 +22,7 @@ struct TLogOptions {
   QString Output;  // empty: standard output
   std::optional<qint64> Cycles;
   std::optional<qint64> DurationMs;
+  std::optional<TGpsServer> Gps;  // record positions from this gpsd
   bool Help = false;
   bool Version = false;
 };
@@ -24,7 +31,14 @@ struct TLogOptions {
 // text is not one, or is zero.
 std::optional<qint64> ParseDuration(const QString& Text);
 
+// "host", "host:port", "[::1]:2947", ":2947"; nullopt when it is not one.
+std::optional<TGpsServer> ParseGpsServer(const QString& Text);
+
 // Reads the arguments (Arguments[0] is the program). Returns an empty string on success, else
 // the message for the user.
 QString ParseLogOptions(const QStringList& Arguments, TLogOptions& Options);
 QString LogHelpText();
+
+// Appending to a CSV record file whose header (its first line) names other columns than this
+// recording writes would mix rows of two shapes; the message why, or empty when it fits.
+QString CsvAppendProblem(const QByteArray& FirstLine, const TLogOptions& Options);

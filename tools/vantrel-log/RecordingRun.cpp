@@ -6,6 +6,7 @@
 #include <QThread>
 #include <cstdio>
 
+#include "core/GpsClient.h"
 #include "core/ModemSession.h"
 #include "core/reports/ReportFamily.h"
 #include "serial/SerialPortDriver.h"
@@ -17,6 +18,9 @@ void Say(const QString& Text) {
   std::fputs(Text.toLocal8Bit().constData(), stderr);
   std::fflush(stderr);
 }
+
+// A fix older than this at the end of a cycle says nothing about where the cycle was heard.
+constexpr qint64 FixMaxAgeMs = 3000;
 
 QString Now() {
   return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
@@ -52,6 +56,17 @@ TRecordingRun::TRecordingRun(const TLogOptions& Options, QIODevice& Output, bool
   };
   FSession->OnDeviceLost = [this] { FLost = true; };
   FSession->OnDeviceBack = [this] { FBack = true; };
+  if (Options.Gps) {
+    FGps = std::make_unique<TGpsClient>();
+    const QString Server = QStringLiteral("%1:%2").arg(Options.Gps->Host).arg(Options.Gps->Port);
+    connect(FGps.get(), &TGpsClient::ReachableChanged, this, [this, Server](bool Reachable) {
+      Say(QStringLiteral("%1%2 gpsd at %3 %4\n")
+              .arg(FStatusLine ? QStringLiteral("\r\033[K") : QString(), Now(), Server,
+                   Reachable ? QStringLiteral("reached")
+                             : QStringLiteral("not reachable; records go without positions")));
+    });
+    FGps->Start(Options.Gps->Host, Options.Gps->Port);
+  }
 }
 
 TRecordingRun::~TRecordingRun() = default;
@@ -119,10 +134,20 @@ bool TRecordingRun::WaitForDevice() {
   }
 }
 
-void TRecordingRun::WriteRecord(const TDriveRecord& Record) {
-  QByteArray Bytes = FOptions.Format == TRecordFormat::rfCsv ? CsvRow(Record) : JsonLine(Record);
+std::optional<TRecordPosition> TRecordingRun::FreshPosition() {
+  const std::optional<TGpsFix> Fix = FGps->FreshFix(FixMaxAgeMs);
+  if (!Fix) return std::nullopt;
+  return RecordPosition(*Fix, FGps->FixAgeMs());
+}
+
+void TRecordingRun::WriteRecord(const TDriveRecord& Taken) {
+  TDriveRecord Record = Taken;
+  if (FGps) Record.Position = FreshPosition();
+  const TCsvColumns Columns{FGps != nullptr};
+  QByteArray Bytes =
+      FOptions.Format == TRecordFormat::rfCsv ? CsvRow(Record, Columns) : JsonLine(Record);
   if (FWriteHeader) {
-    Bytes.prepend(CsvHeader());
+    Bytes.prepend(CsvHeader(Columns));
     FWriteHeader = false;
   }
   FOutput.write(Bytes);
@@ -136,10 +161,13 @@ void TRecordingRun::ShowStatus(const TDriveRecord& Record) {
                                               : QStringLiteral("serving %1 (%2) %3 dBm")
                                                     .arg(S.Channel, S.Band.isEmpty() ? "-" : S.Band,
                                                          S.Level.isEmpty() ? "?" : S.Level);
-  Say(QStringLiteral("\r\033[K%1 records, %2, %3 timed out")
+  const QString Gps =
+      FGps ? ", " + GpsStatusText(FGps->Reachable(), FGps->FreshFix(FixMaxAgeMs)) : QString();
+  Say(QStringLiteral("\r\033[K%1 records, %2, %3 timed out%4")
           .arg(FRecords)
           .arg(Serving)
-          .arg(FTimeouts));
+          .arg(FTimeouts)
+          .arg(Gps));
 }
 
 int TRecordingRun::Exec() {

@@ -8,6 +8,7 @@
 #include "CycleRecord.h"
 #include "LogOptions.h"
 
+class TGpsClient;
 class TModemSession;
 
 // One run of the recorder: going online, a cycle every interval, a record after each, waiting
@@ -35,11 +36,13 @@ class TRecordingRun : public QObject {
   void WriteRecord(const TDriveRecord& Record);
   void ShowStatus(const TDriveRecord& Record);
   QString PortProblem() const;
+  std::optional<TRecordPosition> FreshPosition();
 
   TLogOptions FOptions;
   QIODevice& FOutput;
   bool FWriteHeader;
   std::unique_ptr<TModemSession> FSession;
+  std::unique_ptr<TGpsClient> FGps;  // with --gps only
   TCycleRecorder FRecorder;
   QString FReports;  // the report family's name, as the records carry it
   QElapsedTimer FClock;

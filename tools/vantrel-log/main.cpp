@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "CycleRecord.h"
+#include "ExportCommand.h"
 #include "LogOptions.h"
 #include "RecordingRun.h"
 #include "SignalPipe.h"
@@ -24,6 +25,12 @@ int main(int argc, char** argv) {
   QCoreApplication App(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("vantrel-log"));
   QCoreApplication::setApplicationVersion(QStringLiteral(VANTREL_VERSION));
+  if (argc > 1 && qstrcmp(argv[1], "export") == 0) {
+    QByteArray Errors;
+    const int Status = RunExport(QCoreApplication::arguments(), Errors);
+    std::fputs(Errors.constData(), stderr);
+    return Status;
+  }
 
   TLogOptions Options;
   const QString Error = ParseLogOptions(QCoreApplication::arguments(), Options);
@@ -51,6 +58,15 @@ int main(int argc, char** argv) {
     Print(stderr, QStringLiteral("vantrel-log: cannot write %1: %2\n")
                       .arg(Options.Output, Output.errorString()));
     return 1;
+  }
+  if (ToFile && Output.size() > 0) {
+    QFile Existing(Options.Output);
+    const QString Problem = CsvAppendProblem(
+        Existing.open(QIODevice::ReadOnly) ? Existing.readLine() : QByteArray(), Options);
+    if (!Problem.isEmpty()) {
+      Print(stderr, QStringLiteral("vantrel-log: %1\n").arg(Problem));
+      return 1;
+    }
   }
 
   // Ctrl-C and SIGTERM ask the run to stop after the record it is on; the handler only wakes
