@@ -55,6 +55,7 @@ QString describe(const TSimOptions& o) {
   if (o.State != TRadioState::Camping) parts << QStringLiteral("state=%1").arg(int(o.State));
   if (o.Neighbours >= 0) parts << QStringLiteral("neighbours=%1").arg(o.Neighbours);
   if (o.Layout != TMoniLayout::A) parts << QStringLiteral("layout=b");
+  if (o.Rat != TRat::Lte) parts << QStringLiteral("rat=%1").arg(int(o.Rat));
   parts << QStringLiteral("port=%1").arg(o.Port) << QStringLiteral("seed=%1").arg(*o.Seed);
   return parts.join(' ');
 }
@@ -726,6 +727,12 @@ void TestModemSim::options_data() {
   QTest::newRow("family upper case") << QStringList{"--family", "CENG"} << false;
   QTest::newRow("family unknown") << QStringList{"--family", "qcom"} << false;
   QTest::newRow("family missing") << QStringList{"--family"} << false;
+  QTest::newRow("LTE families") << QStringList{"--family", "quectel-2g", "--family", "sim7600",
+                                               "--family", "quectel", "--rat", "umts"}
+                                << true;
+  QTest::newRow("rat unknown") << QStringList{"--rat", "5g"} << false;
+  QTest::newRow("SIM7000 without UMTS") << QStringList{"--rat", "umts", "--family", "sim7000"}
+                                        << false;
 }
 
 void TestModemSim::options() {
@@ -761,6 +768,9 @@ void TestModemSim::controlLines_data() {
       << "faults --urc before --urc late --state searching --neighbours 0"
       << "OK"
       << "urc=5 state=4 neighbours=0 port=4 seed=5";
+  QTest::newRow("technology switched") << "faults --rat gsm"
+                                       << "OK"
+                                       << "rat=0 port=4 seed=5";
   QTest::newRow("layout only at start") << "faults --layout b"
                                         << "ERROR not a fault option: --layout" << before;
   QTest::newRow("family only at start") << "faults --family ceng"
@@ -814,6 +824,17 @@ void TestModemSim::faultsSwitchedWhileRunning() {
   QVERIFY(core.HangupDue());
   core.SetFaults(TSimOptions{});
   QVERIFY(!core.HangupDue());
+
+  // An LTE module hands over to GSM and back.
+  TSimOptions quectel;
+  quectel.Family = TSimFamily::Quectel;
+  TModemCore lte = quietCore(quectel);
+  TSimOptions gsm;
+  gsm.Rat = TRat::Gsm;
+  lte.SetFaults(gsm);
+  QVERIFY(lte.Feed("AT+QENG=\"servingcell\"\r").find("\"GSM\"") != std::string::npos);
+  lte.SetFaults(TSimOptions{});
+  QVERIFY(lte.Feed("AT+QENG=\"servingcell\"\r").find("\"LTE\"") != std::string::npos);
 }
 
 void TestModemSim::familyReplies_data() {
@@ -841,6 +862,17 @@ void TestModemSim::familyReplies_data() {
                                              << "^ WAVECOM MODEM\\|OK$";
   QTest::newRow("monitor maker") << QStringList{"--family", "monitor"} << QStringList{} << "AT+GMI"
                                  << "^Vantrel Labs\\|OK$";
+
+  QTest::newRow("quectel maker and model")
+      << QStringList{"--family", "quectel"} << QStringList{"AT+GMI"} << "AT+GMM" << "^EC25\\|OK$";
+  QTest::newRow("quectel-2g model") << QStringList{"--family", "quectel-2g"} << QStringList{}
+                                    << "AT+GMM" << "^M95\\|OK$";
+  QTest::newRow("sim7600 maker") << QStringList{"--family", "sim7600"} << QStringList{} << "AT+GMI"
+                                 << "^SIMCOM INCORPORATED\\|OK$";
+  QTest::newRow("sim7600 model") << QStringList{"--family", "sim7600"} << QStringList{} << "AT+GMM"
+                                 << "^SIMCOM_SIM7600E-H\\|OK$";
+  QTest::newRow("sim7000 model") << QStringList{"--family", "sim7000"} << QStringList{} << "AT+GMM"
+                                 << "^SIMCOM_SIM7000E\\|OK$";
 
   // AT+CENG: off until switched on, then the mode line, the serving cell and the neighbours.
   QTest::newRow("ceng off") << ceng << QStringList{} << "AT+CENG?"
@@ -896,6 +928,18 @@ void TestModemSim::familyReplies_data() {
   QTest::newRow("cced: AT^MONI") << cced << QStringList{} << "AT^MONI" << error;
   QTest::newRow("monitor: AT+CENG") << QStringList{} << QStringList{} << "AT+CENG?" << error;
   QTest::newRow("monitor: AT#MONI=7") << QStringList{} << QStringList{} << "AT#MONI=7" << error;
+  // A Quectel 2G module is told from the LTE ones by this ERROR.
+  QTest::newRow("quectel-2g: servingcell") << QStringList{"--family", "quectel-2g"} << QStringList{}
+                                           << "AT+QENG=\"servingcell\"" << error;
+  QTest::newRow("quectel-2g off") << QStringList{"--family", "quectel-2g"} << QStringList{}
+                                  << "AT+QENG?" << "^\\+QENG: 0,0\\|OK$";
+  QTest::newRow("quectel: AT+QENG?") << QStringList{"--family", "quectel"} << QStringList{}
+                                     << "AT+QENG?" << error;
+  QTest::newRow("sim7600: AT+CENG?") << QStringList{"--family", "sim7600"} << QStringList{}
+                                     << "AT+CENG?" << error;
+  QTest::newRow("sim7000 on GSM lists no LTE cells")
+      << QStringList{"--family", "sim7000", "--rat", "gsm"} << QStringList{"AT+CENG=1,1"}
+      << "AT+CENG?" << "^\\+CENG: 1,1,0,GSM\\|OK$";
 
   // The fault options take the family's commands by name.
   QTest::newRow("error on the report") << (QStringList(ceng) << "--error"
@@ -904,6 +948,12 @@ void TestModemSim::familyReplies_data() {
   QTest::newRow("error on the switch") << (QStringList(moni) << "--error"
                                                              << "AT#MONI=7")
                                        << QStringList{} << "AT#MONI=7" << error;
+  QTest::newRow("error on a quoted report")
+      << QStringList{"--family", "quectel", "--error", "AT+QENG=\"neighbourcell\""}
+      << QStringList{} << "at+qeng=\"neighbourcell\"" << error;
+  QTest::newRow("SIMCom report unanswered")
+      << QStringList{"--family", "sim7000", "--unanswered", "AT+CPSI?"} << QStringList{}
+      << "AT+CPSI?" << "^$";
   QTest::newRow("report unanswered") << (QStringList(cced) << "--unanswered"
                                                            << "AT+CCED=0,3")
                                      << QStringList{} << "AT+CCED=0,3"

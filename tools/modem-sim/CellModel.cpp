@@ -67,6 +67,7 @@ void TCellModel::Step() {
     const TReplayCycle& Cycle = FScript[FScriptNext++ % FScript.size()];
     FState = Cycle.State;
     FServing = Cycle.Serving;
+    FRecordedRadio = Cycle.Radio;
     for (std::size_t I = 0; I < FNeighbours.size(); ++I) {
       FNeighbours[I] = I < Cycle.Neighbours.size() ? Cycle.Neighbours[I] : TNeighbourCell{};
       FNeighbours[I].Present = I < Cycle.Neighbours.size();

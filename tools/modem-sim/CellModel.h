@@ -61,6 +61,9 @@ struct TReplayCycle {
   TRadioState State = TRadioState::Camping;
   TServingCell Serving;
   std::vector<TNeighbourCell> Neighbours;  // at most six, in the order they were listed
+  // The UMTS or LTE cells a record of the newer modules holds, played as they were; unset,
+  // the reports draw them from the GSM cells above.
+  std::optional<TRadioCells> Radio;
 };
 
 // The radio environment: a serving cell and six neighbour slots whose levels
@@ -83,6 +86,8 @@ class TCellModel {
   // From now on each step plays the next recorded cycle, from the first again after the last,
   // instead of drifting. An empty script drifts.
   void SetScript(std::vector<TReplayCycle> Script);
+  // The UMTS or LTE cells of the replayed cycle, if it recorded them.
+  const std::optional<TRadioCells>& RecordedRadio() const { return FRecordedRadio; }
 
   static constexpr int MinDbm = -110;
   static constexpr int MaxDbm = -50;
@@ -100,6 +105,7 @@ class TCellModel {
   int FNeighbourCount = -1;
   std::vector<TReplayCycle> FScript;
   std::size_t FScriptNext = 0;
+  std::optional<TRadioCells> FRecordedRadio;
 };
 
 }  // namespace vantrel::sim

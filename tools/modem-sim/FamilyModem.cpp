@@ -1,9 +1,10 @@
 #include "FamilyModem.h"
 
-#include <algorithm>
-
 #include "CellModel.h"
+#include "QuectelReplies.h"
+#include "RadioCells.h"
 #include "SimText.h"
+#include "SimcomLteReplies.h"
 
 namespace vantrel::sim {
 
@@ -12,74 +13,39 @@ namespace {
 // The operator name Telit closes its serving cell line with, for the model's network 262 07.
 constexpr std::string_view TelitNetwork = "o2 - de";
 
-// Which neighbours a report lists without their identity. Tied to the cell id, so a cell keeps
-// its kind while it stays and the kinds change as neighbours come and go.
-TSlotKind SlotKindOf(const TNeighbourCell& N) {
-  if (N.Kind) return *N.Kind;
-  switch (N.CellId % 12) {
-    case 0:
-      return TSlotKind::Unknown;
-    case 1:
-      return TSlotKind::Unread;
-    default:
-      return TSlotKind::Cell;
-  }
-}
-
-// What the serving cell and a neighbour have alike: where they are and who they are.
-template <typename TCell>
-void SetRadio(TFamilyCell& Out, const TCell& Cell) {
-  Out.Arfcn = Cell.Channel;
-  Out.Dbm = Cell.Dbm;
-  Out.Mcc = Cell.Mcc;
-  Out.Mnc = Cell.Mnc;
-  Out.MncDigits = Cell.Mnc >= 100 ? 3 : 2;
-  Out.Lac = Cell.Lac;
-  Out.CellId = Cell.CellId;
-  Out.Bsic = (Cell.Ncc & 7) * 8 + (Cell.Bcc & 7);
+// The system mode a SIM7000 names in its AT+CENG? mode line.
+std::string_view Sim7000System(const TCellModel& Model, TRat Rat) {
+  if (!Model.HasServing()) return "NO SERVICE";
+  return Rat == TRat::Lte ? "LTE CAT-M1" : "GSM";
 }
 
 }  // namespace
 
 TModemIdentity FamilyIdentity(TSimFamily Family) {
+  const std::string Maker = FamilyManufacturer(Family);
   switch (Family) {
     case TSimFamily::Ceng:
-      return {FamilyManufacturer(Family), "SIMCOM_SIM800L", "Revision:1418B04SIM800L24"};
+      return {Maker, "SIMCOM_SIM800L", "Revision:1418B04SIM800L24"};
     case TSimFamily::Moni:
-      return {FamilyManufacturer(Family), "GL865-QUAD", "16.00.153"};
+      return {Maker, "GL865-QUAD", "16.00.153"};
     case TSimFamily::Cced:
-      return {FamilyManufacturer(Family), "MULTIBAND  900E  1800", "R7.46.0.201108091115.FXT009"};
+      return {Maker, "MULTIBAND  900E  1800", "R7.46.0.201108091115.FXT009"};
+    case TSimFamily::Quectel:
+      return {Maker, "EC25", "EC25EFAR06A06M4G"};
+    case TSimFamily::Quectel2g:
+      return {Maker, "M95", "M95FAR02A08"};
+    case TSimFamily::Sim7600:
+      return {Maker, "SIMCOM_SIM7600E-H", "Revision:LE20B04SIM7600M22"};
+    case TSimFamily::Sim7000:
+      return {Maker, "SIMCOM_SIM7000E", "Revision:1351B04SIM7000E"};
     case TSimFamily::Monitor:
       break;
   }
   return {"Vantrel Labs", "VX-900 Simulated", "REVISION 01.002"};
 }
 
-TFamilyCells FamilyCells(const TCellModel& Model) {
-  const bool Dedicated = Model.State() == TRadioState::Dedicated;
-  const TServingCell& S = Model.Serving();
-  TFamilyCells Cells;
-  TFamilyCell& Own = Cells.Serving;
-  SetRadio(Own, S);
-  Own.RxQual = Dedicated ? S.Dedicated.Quality : 0;
-  Own.Ta = Dedicated ? S.Dedicated.TimingAdvance : 0;
-  Own.C1 = S.C1;
-  Own.C2 = S.C1;
-  // The minimum access level on the 0..63 scale whose 0 is -113 dBm.
-  Own.Rla = std::clamp(S.RxLev + 113, 0, 63);
-  Own.Txp = 5;
-  for (const TNeighbourCell& N : Model.PresentNeighbours()) {
-    TFamilyCell C;
-    C.Kind = SlotKindOf(N);
-    SetRadio(C, N);
-    C.C1 = N.C1;
-    C.C2 = N.C2;
-    Cells.Neighbours.push_back(C);
-  }
-  return Cells;
-}
-
-std::optional<std::string> TFamilyModem::Execute(const std::string& Command, TCellModel& Model) {
+std::optional<std::string> TFamilyModem::Execute(const std::string& Command, TCellModel& Model,
+                                                 TRat Rat) {
   switch (FFamily) {
     case TSimFamily::Ceng:
       if (Command == "AT+CENG=1,1" || Command == "AT+CENG=0") {
@@ -100,6 +66,11 @@ std::optional<std::string> TFamilyModem::Execute(const std::string& Command, TCe
       if (Command == "AT+CCED=0,3" || Command == "AT+CCED=0,1")
         return Report(Model, Command == "AT+CCED=0,3");
       break;
+    case TSimFamily::Quectel:
+    case TSimFamily::Quectel2g:
+    case TSimFamily::Sim7600:
+    case TSimFamily::Sim7000:
+      return ExecuteLte(Command, Model, Rat);
     case TSimFamily::Monitor:
       break;
   }
@@ -127,10 +98,63 @@ std::string TFamilyModem::Report(TCellModel& Model, bool WithNeighbours) {
                        : MoniSingleReply(Cells.Serving, TelitNetwork);
     case TSimFamily::Cced:
       return Model.HasServing() ? CcedReply(Cells) : OkReply;
-    case TSimFamily::Monitor:
+    default:
       break;
   }
   return OkReply;
+}
+
+// The modules of the LTE age: Quectel's AT+QENG in its LTE and 2G forms and SIMCom's AT+CPSI?.
+// The serving cell report moves the model on; the neighbour report of the same cycle follows it.
+std::optional<std::string> TFamilyModem::ExecuteLte(const std::string& Command, TCellModel& Model,
+                                                    TRat Rat) {
+  const TRadioState State = Model.State();
+  if (FFamily == TSimFamily::Quectel) {
+    if (Command == "AT+QENG=\"SERVINGCELL\"") {
+      Model.Step();
+      if (!Model.HasServing()) return QengSearchingReply();
+      if (Rat == TRat::Gsm) return QengGsmServingReply(FamilyCells(Model).Serving, State);
+      return QengRadioServingReply(RadioCells(Model, Rat).Serving, State);
+    }
+    if (Command == "AT+QENG=\"NEIGHBOURCELL\"") {
+      if (!Model.HasServing()) return OkReply;
+      if (Rat == TRat::Gsm) return QengGsmNeighbourReply(FamilyCells(Model));
+      return QengRadioNeighbourReply(RadioCells(Model, Rat));
+    }
+    return std::nullopt;
+  }
+  if (FFamily == TSimFamily::Quectel2g) {
+    if (Command == "AT+QENG=1,1" || Command == "AT+QENG=0") {
+      FCengOn = Command == "AT+QENG=1,1";
+      return OkReply;
+    }
+    if (Command == "AT+QENG?") {
+      Model.Step();
+      return FCengOn ? Qeng2gReply(FamilyCells(Model), State) : Line("+QENG: 0,0") + OkReply;
+    }
+    return std::nullopt;
+  }
+  // SIMCom: the SIM7000 on GSM or without service lists no cells in its AT+CENG? (no capture
+  // shows that form), and it has no UMTS.
+  const bool Sim7000 = FFamily == TSimFamily::Sim7000;
+  if (Command == "AT+CPSI?") {
+    Model.Step();
+    if (!Model.HasServing()) return CpsiNoServiceReply();
+    if (Rat == TRat::Gsm) return CpsiGsmReply(FamilyCells(Model).Serving);
+    const TCpsiStyle Style = Sim7000 ? TCpsiStyle{"LTE CAT-M1", false} : TCpsiStyle{"LTE", true};
+    return CpsiRadioReply(RadioCells(Model, Rat).Serving, Style);
+  }
+  if (!Sim7000) return std::nullopt;
+  if (Command == "AT+CENG=1,1" || Command == "AT+CENG=0") {
+    FCengOn = Command == "AT+CENG=1,1";
+    return OkReply;
+  }
+  if (Command == "AT+CENG?") {
+    const bool Lte = Model.HasServing() && Rat == TRat::Lte;
+    const TRadioCells Cells = Lte ? RadioCells(Model, Rat) : TRadioCells{};
+    return CengLteReply(Lte ? &Cells : nullptr, FCengOn, Sim7000System(Model, Rat));
+  }
+  return std::nullopt;
 }
 
 }  // namespace vantrel::sim

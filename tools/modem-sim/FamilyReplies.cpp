@@ -75,6 +75,10 @@ std::optional<TSimFamily> FamilyFromName(std::string_view Name) {
   if (Name == "ceng") return TSimFamily::Ceng;
   if (Name == "moni") return TSimFamily::Moni;
   if (Name == "cced") return TSimFamily::Cced;
+  if (Name == "quectel") return TSimFamily::Quectel;
+  if (Name == "quectel-2g") return TSimFamily::Quectel2g;
+  if (Name == "sim7600") return TSimFamily::Sim7600;
+  if (Name == "sim7000") return TSimFamily::Sim7000;
   return std::nullopt;
 }
 
@@ -86,6 +90,12 @@ std::string FamilyManufacturer(TSimFamily Family) {
       return "Telit";
     case TSimFamily::Cced:
       return " WAVECOM MODEM";
+    case TSimFamily::Quectel:
+    case TSimFamily::Quectel2g:
+      return "Quectel";
+    case TSimFamily::Sim7600:
+    case TSimFamily::Sim7000:
+      return "SIMCOM INCORPORATED";
     case TSimFamily::Monitor:
       break;
   }

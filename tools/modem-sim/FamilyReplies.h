@@ -8,15 +8,31 @@
 
 namespace vantrel::sim {
 
-// The command set a simulated modem prints its cells with: the AT^MONI reports, or the
-// AT+CENG (SIMCOM), AT#MONI (Telit) or AT+CCED (Wavecom, Sierra) report.
-enum class TSimFamily : std::uint8_t { Monitor, Ceng, Moni, Cced };
+// The command set a simulated modem prints its cells with: the AT^MONI reports, the
+// AT+CENG (SIMCOM SIM800), AT#MONI (Telit) or AT+CCED (Wavecom, Sierra) report, or one of the
+// LTE modules: Quectel's AT+QENG="servingcell" (EC25 and kin), Quectel's 2G AT+QENG (M95),
+// SIMCom's AT+CPSI? (SIM7600; the SIM7000 adds its LTE form of AT+CENG).
+enum class TSimFamily : std::uint8_t {
+  Monitor,
+  Ceng,
+  Moni,
+  Cced,
+  Quectel,
+  Quectel2g,
+  Sim7600,
+  Sim7000
+};
 
-// "ceng", "moni", "cced" (and "monitor"), as --family takes them; nullopt for other names.
+// "ceng", "moni", "cced", "quectel", "quectel-2g", "sim7600", "sim7000" (and "monitor"), as
+// --family takes them; nullopt for other names.
 std::optional<TSimFamily> FamilyFromName(std::string_view Name);
 // The AT+GMI / AT+CGMI answer of the family's modems ("SIMCOM_Ltd", "Telit",
-// " WAVECOM MODEM" with its leading blank); empty for `Monitor`, which keeps its own.
+// " WAVECOM MODEM" with its leading blank, "Quectel", "SIMCOM INCORPORATED"); empty for
+// `Monitor`, which keeps its own.
 std::string FamilyManufacturer(TSimFamily Family);
+
+// The radio access technology a module camps on; the GSM-only families always use GSM.
+enum class TRat : std::uint8_t { Gsm, Umts, Lte };
 
 // How a report lists a cell.
 enum class TSlotKind : std::uint8_t {
@@ -48,6 +64,29 @@ struct TFamilyCell {
 struct TFamilyCells {
   TFamilyCell Serving;
   std::vector<TFamilyCell> Neighbours;
+};
+
+// One UMTS or LTE cell as the modules report it. GSM cells of these modules are TFamilyCell.
+struct TRadioCell {
+  TRat Rat = TRat::Lte;
+  bool Measured = true;  // false: a configured frequency listed without levels, not a cell
+  int Channel = 0;       // UARFCN or EARFCN
+  int Band = 0;          // UTRA or E-UTRA band number
+  int Id = 0;            // PSC or PCI
+  int CellId = 0;        // 28 bits
+  int Area = 0;          // LAC or TAC
+  int Mcc = 262;
+  int Mnc = 7;
+  int Level = -90;   // RSCP or RSRP, dBm
+  int Quality = -8;  // Ec/Io or RSRQ, dB
+  int Rssi = -65;    // dBm
+  int Sinr = 10;     // dB
+  int Fraction = 0;  // 0..9: tenths of a dB for the modules that print tenths
+};
+
+struct TRadioCells {
+  TRadioCell Serving;
+  std::vector<TRadioCell> Neighbours;
 };
 
 struct TCengStyle {

@@ -43,6 +43,7 @@ void TModemCore::SetFaults(const TSimOptions& Faults) {
   FOptions.Urc = Faults.Urc;
   FOptions.State = Faults.State;
   FOptions.Neighbours = Faults.Neighbours;
+  FOptions.Rat = Faults.Rat;
   FModel.SetState(Faults.State);
   FModel.SetNeighbourCount(Faults.Neighbours);
   FHangupAt = Faults.HangupAfter > 0 ? FCommands + Faults.HangupAfter : 0;
@@ -108,7 +109,7 @@ std::string TModemCore::Execute(const std::string& Raw) {
     Reply = Line("357246031234567") + OkReply;
   } else if (Command == "AT+CIMI") {
     Reply = Line(FOptions.Imsi) + OkReply;
-  } else if (auto Own = FFamily.Execute(Command, FModel)) {
+  } else if (auto Own = FFamily.Execute(Command, FModel, FOptions.Rat)) {
     Reply = std::move(*Own);
   } else if (FFamily.Family() != TSimFamily::Monitor) {
     // A modem of another family knows none of the AT^ reports.

@@ -32,13 +32,19 @@ std::string HelpText() {
          "                    PLMN column (b)\n"
          "  --family F        the modem's cell reports: monitor (AT^MONI, AT^MONP, AT^SMONC;\n"
          "                    default), ceng (a SIMCOM SIM800: AT+CENG), moni (a Telit:\n"
-         "                    AT#MONI) or cced (a Wavecom: AT+CCED); the identity follows\n"
+         "                    AT#MONI), cced (a Wavecom: AT+CCED), quectel (a Quectel EC25:\n"
+         "                    AT+QENG=\"servingcell\" and \"neighbourcell\"), quectel-2g (a\n"
+         "                    Quectel M95: AT+QENG=1,1 and AT+QENG?), sim7600 (AT+CPSI?) or\n"
+         "                    sim7000 (AT+CPSI?, AT+CENG=1,1 and AT+CENG? on LTE); the identity\n"
+         "                    follows\n"
          "  --ceng-no-blank   write \"+CENG:\" without the blank, as some SIMCOM firmware does\n"
          "  --replay FILE     play a vantrel-log record (CSV or JSON Lines) back, one recorded\n"
          "                    cycle per report cycle, looping; its family and IMSI too\n"
          "Conditions:\n"
          "  --state S         camping (default), limited, reselection, dedicated or searching\n"
          "  --neighbours N    always N neighbours, 0 to 6 (default: they come and go)\n"
+         "  --rat R           what quectel, sim7600 and sim7000 camp on: gsm, umts or lte\n"
+         "                    (default; a sim7000 has no umts)\n"
          "Faults:\n"
          "  --unanswered CMD  never answer CMD, e.g. AT^MONP (repeatable)\n"
          "  --error CMD       answer CMD with ERROR (repeatable)\n"
@@ -123,6 +129,10 @@ std::string ParseArgs(const std::vector<std::string>& Args, TSimOptions& Out, bo
     } else if (A == "--neighbours") {
       if (!Number(0, 6, N)) return "--neighbours needs a number from 0 to 6";
       Out.Neighbours = int(N);
+    } else if (A == "--rat") {
+      if (!Value(V) || (V != "gsm" && V != "umts" && V != "lte"))
+        return "--rat needs gsm, umts or lte";
+      Out.Rat = V == "gsm" ? TRat::Gsm : V == "umts" ? TRat::Umts : TRat::Lte;
     } else if (FaultsOnly) {
       return "not a fault option: " + A;
     } else if (A == "--help" || A == "-h") {
@@ -145,7 +155,8 @@ std::string ParseArgs(const std::vector<std::string>& Args, TSimOptions& Out, bo
       Out.Layout = V == "a" ? TMoniLayout::A : TMoniLayout::B;
     } else if (A == "--family") {
       const auto Family = Value(V) ? FamilyFromName(V) : std::nullopt;
-      if (!Family) return "--family needs monitor, ceng, moni or cced";
+      if (!Family)
+        return "--family needs monitor, ceng, moni, cced, quectel, quectel-2g, sim7600 or sim7000";
       Out.Family = *Family;
     } else if (A == "--ceng-no-blank") {
       Out.CengNoBlank = true;
@@ -156,6 +167,8 @@ std::string ParseArgs(const std::vector<std::string>& Args, TSimOptions& Out, bo
       return "unknown option " + A;
     }
   }
+  if (Out.Family == TSimFamily::Sim7000 && Out.Rat == TRat::Umts)
+    return "--rat umts: a SIM7000 has no UMTS";
   return {};
 }
 
@@ -172,6 +185,7 @@ void ClearFaults(TSimOptions& O) {
   O.Urc = 0;
   O.State = TRadioState::Camping;
   O.Neighbours = -1;
+  O.Rat = TRat::Lte;
 }
 
 }  // namespace

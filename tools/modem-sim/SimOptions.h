@@ -46,6 +46,7 @@ struct TSimOptions {
   unsigned Urc = 0;                   // TUrcTiming bits
   TRadioState State = TRadioState::Camping;
   int Neighbours = -1;                  // a fixed number of neighbours 0-6; -1 = they come and go
+  TRat Rat = TRat::Lte;                 // what the LTE modules camp on
   TMoniLayout Layout = TMoniLayout::A;  // fixed by the firmware: start only
   bool Control = false;                 // read control lines from standard input
   bool Help = false;
