@@ -21,3 +21,9 @@ vantrel_add_test(tst_rxlevelstats SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_rxlevels
                  LIBS vantrel_core)
 vantrel_add_test(tst_rxlevelchart SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_rxlevelchart.cpp
                  LIBS vantrel_gui)
+# The connection keeper through the real session against the simulator.
+vantrel_add_test(tst_keeper SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_keeper.cpp LIBS vantrel_core)
+target_include_directories(tst_keeper PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_compile_definitions(tst_keeper PRIVATE
+                           VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
+add_dependencies(tst_keeper vantrel-modem-sim)
