@@ -13,6 +13,22 @@
 
 const QByteArray TModemSession::OkTerminator = QByteArrayLiteral("\r\nOK\r\n");
 
+namespace {
+
+// What a device is known by across a loss: a USB adapter plugged back in may get another
+// ttyUSB number, but keeps its by-id name; a device without one has only its path.
+QString DeviceIdentity(const TPortResolution& Where) {
+  return Where.StableName.isEmpty() ? Where.DevicePath : Where.StableName;
+}
+
+QByteArray ErrorLineOf(const QList<QByteArray>& Lines) {
+  for (const QByteArray& Line : Lines)
+    if (HasErrorLine({Line})) return TrimBlanks(Line);
+  return {};
+}
+
+}  // namespace
+
 TCycleView ReadServingCell(const QList<QByteArray>& Lines, const std::array<TCellInfo, 7>& Cells) {
   TCycleView View;
   View.Serving = ParseServingCellReport(Lines, Cells[0]);
@@ -83,6 +99,10 @@ bool TModemSession::OpenPort() {
   if (!WasOpen) {
     ++FGeneration;
     StopWatching();
+    const TPortResolution Where = ResolvePortName(FDriver->PortName());
+    FDeviceName = FDriver->PortName();
+    FDevicePath = Where.DevicePath;
+    FDevice = DeviceIdentity(Where);
   }
   return true;
 }
@@ -118,7 +138,13 @@ bool TModemSession::Watching() const {
 }
 
 void TModemSession::CheckDevice() {
-  if (!ResolvePortName(FDriver->PortName()).Resolved) return;
+  const TPortResolution Where = ResolvePortName(FDriver->PortName());
+  if (!Where.Resolved) return;
+  // The name may stand for another device now (the next port the system lists, another
+  // program's pseudo-terminal): that one is never opened in the lost one's place. A name the
+  // user changed since stands for what they chose.
+  if (!FDevice.isEmpty() && FDriver->PortName() == FDeviceName && DeviceIdentity(Where) != FDevice)
+    return;
   FDeviceWatch->stop();
   if (OnDeviceBack) OnDeviceBack();
 }
@@ -141,6 +167,7 @@ bool TModemSession::ExecCommand(const QByteArray& Command, const QByteArray& Ter
   FDriver->PurgeBuffers(true, false);
   FReply.clear();
   FLastRefused = false;
+  FLastErrorLine.clear();
   std::uint16_t Attempt = 0;
   for (;;) {
     FDriver->TransmitText(Command);  // a hang-up found here closes the port and abandons
@@ -161,7 +188,8 @@ bool TModemSession::ExecCommand(const QByteArray& Command, const QByteArray& Ter
       return true;
     }
     // An error reply ends without the terminator too; unlike silence, it is an answer.
-    FLastRefused = HasErrorLine(SplitReplyLines(FReply));
+    FLastErrorLine = ErrorLineOf(SplitReplyLines(FReply));
+    FLastRefused = !FLastErrorLine.isEmpty();
     FReply.clear();
     Notify(Command, TExchangeStage::Failed);
     ++Attempt;
@@ -187,14 +215,31 @@ bool TModemSession::Pause(std::uint32_t Ms) {
   return !Abandoned(Gen);
 }
 
+bool TModemSession::Exec(const QByteArray& Command) {
+  return ExecCommand(Command, OkTerminator, 1, ReplyTimeout);
+}
+
+bool TModemSession::FailAt(const QByteArray& Command, bool SendFailed) {
+  FFailedStep = {};
+  FFailedStep.Command = Command.trimmed();
+  FFailedStep.SendFailed = SendFailed;
+  if (!SendFailed) FFailedStep.ErrorLine = FLastErrorLine;
+  return false;
+}
+
 bool TModemSession::InitModem() {
   const std::uint64_t Gen = FGeneration;
+  FFailedStep = {};
   const auto Step = [&](bool Ok) { return Ok && !Abandoned(Gen); };
-  if (!Step(FDriver->TransmitText(QByteArrayLiteral("+++")))) return false;
+  const auto Send = [&](const QByteArray& Text) {
+    return Step(FDriver->TransmitText(Text)) || (!Abandoned(Gen) && FailAt(Text, true));
+  };
+  if (!Send(QByteArrayLiteral("+++"))) return false;
   if (!Step(Pause(50))) return false;
-  if (!Step(FDriver->TransmitText(QByteArrayLiteral("ATE0\r")))) return false;
+  if (!Send(QByteArrayLiteral("ATE0\r"))) return false;
   if (!Step(Pause(50))) return false;
-  if (!Step(ExecCommand(QByteArrayLiteral("ATV1\r"), OkTerminator, 1, ReplyTimeout))) return false;
+  const QByteArray Verbose = QByteArrayLiteral("ATV1\r");
+  if (!Step(Exec(Verbose))) return !Abandoned(Gen) && FailAt(Verbose);
   return Step(Pause(50));
 }
 
@@ -211,10 +256,24 @@ bool TModemSession::ReadDeviceInfo() {
        {QByteArrayLiteral("AT+CIMI\r"), &TModemSession::FImsi}}};
   const std::uint64_t Gen = FGeneration;
   FFamily = TReportFamily::rfMonitor;
+  FFailedStep = {};
+  FImsiRefusal.clear();
   for (const TQuery& Query : Queries) {
-    if (!ExecCommand(Query.Command, OkTerminator, 1, ReplyTimeout)) return false;
+    if (!Exec(Query.Command)) {
+      if (Abandoned(Gen)) return false;
+      if (Query.Target == &TModemSession::FImsi && FImsiOptional && FLastRefused) {
+        FImsiRefusal = FLastErrorLine;
+        FImsi.clear();
+        continue;
+      }
+      return FailAt(Query.Command);
+    }
     if (Abandoned(Gen)) return false;
-    if (SplitReply() < 2) return false;
+    if (SplitReply() < 2) {
+      FailAt(Query.Command);
+      FFailedStep.NoValue = true;
+      return false;
+    }
     this->*Query.Target = FLines.at(0);
   }
   FFamily = ChooseReportFamily(FManufacturer);

@@ -69,6 +69,14 @@ enum class TExchangeStage : std::uint8_t {
   Abandoned,  // the connection or the cycle it belonged to changed while it waited
 };
 
+// Where going online stopped: the command of the step that failed and how it failed.
+struct TFailedStep {
+  QByteArray Command;    // as sent, without the carriage return ("+++", "ATV1", "AT+GMI", ...)
+  QByteArray ErrorLine;  // the error line the modem answered with, empty when it said none
+  bool SendFailed = false;  // the command could not be written to the port
+  bool NoValue = false;     // answered OK with no value before it
+};
+
 // The modem session: the port driver, the command exchange with its event-pumping wait, going
 // online (InitModem, ReadDeviceInfo) and the monitoring cycle, producing views of the cells.
 // Widget-free: the monitor window applies the views to its controls, and a command-line front
@@ -122,6 +130,13 @@ class TModemSession : public QObject {
   // false when abandoned; an abandoned ReadDeviceInfo stores nothing more.
   bool InitModem();
   bool ReadDeviceInfo();
+  // The step the last InitModem or ReadDeviceInfo stopped at (empty Command: none).
+  const TFailedStep& FailedStep() const { return FFailedStep; }
+  // A modem without a SIM, or with a locked one, refuses AT+CIMI yet reports cells. With this
+  // set, such a refusal leaves the IMSI empty and the identity complete; ImsiRefusal() keeps
+  // the error line. Off by default: going online then fails on it.
+  void SetImsiOptional(bool Value) { FImsiOptional = Value; }
+  const QByteArray& ImsiRefusal() const { return FImsiRefusal; }
 
   // The exchanges of one cycle for this modem.
   TReportExchanges ReportExchanges() const;
@@ -138,11 +153,18 @@ class TModemSession : public QObject {
   TCycleResult RunCycle(const std::function<void(const TCycleView&)>& Apply);
   bool CycleRunning() const { return FCycleGeneration.has_value(); }
 
-  // Watches, once a second, for the driver's port name to stand for a device again; raises
-  // OnDeviceBack once when it does and stops. Opening the port or shutting down stops it.
+  // Watches, once a second, for the driver's port name to stand for the device of the last
+  // connection again (see Device()); raises OnDeviceBack once when it does and stops. A name
+  // that now stands for another device does not count. Opening the port or shutting down
+  // stops it.
   void WatchForDevice();
   void StopWatching();
   bool Watching() const;
+  // The device the last connection was opened on: its stable /dev/serial/by-id name where it
+  // has one, else its device path; empty before the first connection.
+  const QString& Device() const { return FDevice; }
+  // The device path the last connection was opened on (for messages).
+  const QString& DevicePath() const { return FDevicePath; }
 
   const QByteArray& Reply() const { return FReply; }
   const QList<QByteArray>& Lines() const { return FLines; }
@@ -166,6 +188,8 @@ class TModemSession : public QObject {
   void Notify(const QByteArray& Command, TExchangeStage Stage);
   void DeviceLost();
   void CheckDevice();
+  bool Exec(const QByteArray& Command);  // one attempt with the reply time-out
+  bool FailAt(const QByteArray& Command, bool SendFailed = false);
 
   TSerialPortDriver* FDriver = nullptr;
   QTimer* FDeviceWatch = nullptr;
@@ -180,6 +204,13 @@ class TModemSession : public QObject {
   TReportFamily FFamily = TReportFamily::rfMonitor;
   bool FReportRefused = false;
   bool FLastRefused = false;  // the last exchange failed with an error reply
+  QByteArray FLastErrorLine;  // ... and the error line it gave
+  TFailedStep FFailedStep;
+  bool FImsiOptional = false;
+  QByteArray FImsiRefusal;
+  QString FDevice;      // what the watch waits for
+  QString FDeviceName;  // the port name it was opened under
+  QString FDevicePath;
   QByteArray FManufacturer;
   QByteArray FModel;
   QByteArray FRevision;

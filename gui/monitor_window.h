@@ -18,6 +18,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
+class TConnectionKeeper;
 class TLevelBar;
 class TLevelHistory;
 class TRxLevelChart;
@@ -75,6 +76,7 @@ class TForm3 : public QWidget {
   // the identity live in the modem session, which the window drives.
   TSerialPortDriver* Modem() const { return cpdModem; }
   TModemSession* Session() const { return FSession; }
+  TConnectionKeeper* Keeper() const { return FKeeper; }
   TLevelHistory* History() const { return asrRxLevel.get(); }
   const QByteArray& Reply() const { return FSession->Reply(); }
   const QList<QByteArray>& Lines() const { return FSession->Lines(); }
@@ -96,24 +98,21 @@ class TForm3 : public QWidget {
   void BuildControls();
   void ApplyDriverDesignSettings();
   void WireEvents();
+  // The window's side of the connection's lifecycle: switches and hints.
+  void WireKeeper();
+  // The identity the session read, on the fields and in the hints.
+  void ShowIdentity();
   void ShowCellText(QLabel* Cell, const TCellText& Text);
   // Tells the user which report family the session reads the modem's cells with; Identified
   // once the identity of the modem on this connection has been read.
   void ShowReportFamily(bool Identified);
   // Puts what one report gave on the controls; parts the view leaves out stay as they are.
   void ApplyView(const TCycleView& View);
-  // The device went away: offline as if the user had unchecked Online, then watch for it.
-  void DeviceLost();
-  // The lost device's port name stands for a device again: online, and monitoring if it was.
-  void DeviceBack();
-  // The user switched Online or Monitor: the user decides from now on.
-  void EndDeviceWatch();
   QColor FontColor() const;
 
   TModemSession* FSession = nullptr;
-  bool FDeviceLost = false;     // offline because the device went away, watching for it
-  bool FResumeMonitor = false;  // Monitor was on when it went away
-  bool FReconnecting = false;   // the switches are changed by the watch, not the user
+  // Going online and offline, a lost device watched for and back; the window only reacts.
+  TConnectionKeeper* FKeeper = nullptr;
   std::array<TLevelBar*, 7> FLevelBars{};
   std::array<QLabel*, 7> FBandTexts{};
   std::array<QLabel*, 7> FChannelTexts{};

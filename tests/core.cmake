@@ -24,3 +24,9 @@ vantrel_add_test(tst_rxlevelchart SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_rxlevelc
 # The gpsd client against a fake gpsd, and the record's exports read back.
 vantrel_add_test(tst_gps SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_gps.cpp LIBS vantrel_core)
 target_include_directories(tst_gps PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+# The connection keeper through the real session against the simulator.
+vantrel_add_test(tst_keeper SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_keeper.cpp LIBS vantrel_core)
+target_include_directories(tst_keeper PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_compile_definitions(tst_keeper PRIVATE
+                           VANTREL_MODEM_SIM_PATH="$<TARGET_FILE:vantrel-modem-sim>")
+add_dependencies(tst_keeper vantrel-modem-sim)

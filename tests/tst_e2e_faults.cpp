@@ -16,11 +16,13 @@
 #include "gui/monitor_window.h"
 #include "core/LevelHistory.h"
 #include "serial/SerialPortDriver.h"
+#include "support/SamePty.h"
 #include "support/SimProcess.h"
 #include "support/WindowControls.h"
 
 using vantrel::test::Child;
 using vantrel::test::SimProcess;
+using vantrel::test::StartOnSamePty;
 
 namespace {
 
@@ -371,6 +373,7 @@ void TestEndToEndFaults::faultMatrix() {
 
   SimProcess Sim;
   QVERIFY2(StartSim(Sim), Sim.errorOutput().constData());
+  const QString Path = Sim.slavePath();
   TForm3 W;
   TTaps Taps;
   Taps.Install(W);
@@ -406,8 +409,10 @@ void TestEndToEndFaults::faultMatrix() {
     QTRY_VERIFY_WITH_TIMEOUT(!Online->isChecked(), 5000);
     CheckLost(W);
     if (fault != QLatin1String("restart")) QVERIFY(Sim.waitForExit());
-    // The modem is back on the same link: online and monitoring again without a click.
-    QVERIFY2(StartSim(Sim), Sim.errorOutput().constData());
+    // The modem is back on the same link and device: online and monitoring again without a
+    // click.
+    QVERIFY(StartOnSamePty(
+        Path, [&] { return StartSim(Sim) ? Sim.slavePath() : QString(); }, [&] { Sim.stop(); }));
     QTRY_VERIFY_WITH_TIMEOUT(Online->isChecked() && Monitor->isChecked(), 10000);
     QCOMPARE(Online->toolTip(), QStringLiteral("Check to go online"));
     QCOMPARE(Child<QLineEdit>(W, QStringLiteral("lbeIMEI"))->text(),

@@ -18,11 +18,13 @@
 #include "gui/monitor_window.h"
 #include "core/LevelHistory.h"
 #include "serial/SerialPortDriver.h"
+#include "support/SamePty.h"
 #include "support/SimProcess.h"
 #include "support/WindowControls.h"
 
 using vantrel::test::Child;
 using vantrel::test::SimProcess;
+using vantrel::test::StartOnSamePty;
 
 namespace {
 
@@ -133,6 +135,7 @@ void TestLostAndAbandoned::lostAndBack() {
   QFETCH(bool, kill);
   SimProcess Sim;
   QVERIFY2(Sim.start(SimArgs, FEnv), Sim.errorOutput().constData());
+  const QString Path = Sim.slavePath();
   TForm3 W;
   W.Modem()->SetPortName(LinkPort);
   auto* Online = Child<QCheckBox>(W, QStringLiteral("cbxOnline"));
@@ -175,11 +178,13 @@ void TestLostAndAbandoned::lostAndBack() {
   QCOMPARE(int(X.Sent.size()), SentWhenGone);  // nothing more went out
   ShownWhenGone = Child<QLabel>(W, QStringLiteral("sttChannel0"))->text();
 
-  // Back on the same link: online, and monitoring if it was, without a click.
+  // Back on the same link and device: online, and monitoring if it was, without a click.
   QTest::qWait(1200);
   QCOMPARE(int(X.Sent.size()), SentWhenGone);
   QCOMPARE(Child<QLabel>(W, QStringLiteral("sttChannel0"))->text(), ShownWhenGone);
-  QVERIFY2(Sim.start(SimArgs, FEnv), Sim.errorOutput().constData());
+  QVERIFY(StartOnSamePty(
+      Path, [&] { return Sim.start(SimArgs, FEnv) ? Sim.slavePath() : QString(); },
+      [&] { Sim.stop(); }));
   Stall.Skip();
   QTRY_VERIFY_WITH_TIMEOUT(Online->isChecked(), 5000);
   QCOMPARE(Online->toolTip(), QStringLiteral("Check to go online"));

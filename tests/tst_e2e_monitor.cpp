@@ -114,14 +114,20 @@ void TestEndToEnd::goingOnlineFillsTheIdentity() {
 void TestEndToEnd::failedOnlineLeavesOffline_data() {
   QTest::addColumn<QStringList>("options");
   QTest::addColumn<bool>("missingPort");
-  QTest::newRow("no such port") << QStringList{} << true;
-  QTest::newRow("ATV1 unanswered") << QStringList{"--unanswered", "ATV1"} << false;
-  QTest::newRow("IMSI error") << QStringList{"--error", "AT+CIMI"} << false;
+  QTest::addColumn<QString>("hint");  // the Online switch's, "@dev" the simulator's port
+  QTest::newRow("no such port")
+      << QStringList{} << true
+      << "cannot open /nonexistent/ttyUSB9: it stands for no device on this machine";
+  QTest::newRow("ATV1 unanswered") << QStringList{"--unanswered", "ATV1"} << false
+                                   << "no answer to ATV1 on @dev";
+  QTest::newRow("IMSI error") << QStringList{"--error", "AT+CIMI"} << false
+                              << "AT+CIMI answered ERROR";
 }
 
 void TestEndToEnd::failedOnlineLeavesOffline() {
   QFETCH(QStringList, options);
   QFETCH(bool, missingPort);
+  QFETCH(QString, hint);
   SimProcess Sim;
   QVERIFY(StartSim(Sim, options));
   TForm3 W;
@@ -134,6 +140,12 @@ void TestEndToEnd::failedOnlineLeavesOffline() {
   QVERIFY(!Child<QCheckBox>(W, "cbxMonitor")->isChecked());
   QVERIFY(!W.findChild<QTimer*>(QStringLiteral("tmrPolling"))->isActive());
   QVERIFY(Child<QLineEdit>(W, "lbeIMSI")->text().isEmpty());
+  QCOMPARE(Child<QCheckBox>(W, "cbxOnline")->toolTip(),
+           hint.replace(QStringLiteral("@dev"), Sim.slavePath()));
+  // A second failure gives its own reason.
+  W.Modem()->SetPortName(QStringLiteral("/nonexistent/ttyUSB8"));
+  Child<QCheckBox>(W, "cbxOnline")->setChecked(true);
+  QVERIFY(Child<QCheckBox>(W, "cbxOnline")->toolTip().startsWith("cannot open /nonexistent/ttyUSB8"));
 }
 
 void TestEndToEnd::echoedCommandBecomesTheIdentity() {

@@ -276,11 +276,13 @@ void TestPorts::unpluggedAndBack() {
   QCOMPARE(W.History()->Samples().size(), Samples);
   QVERIFY(W.Session()->Watching());
 
-  // Going online while it is still gone fails cleanly; the user's own try ends the watch.
+  // Going online while it is still gone fails cleanly and says why; the user's own try ends
+  // the watch.
   Online->setChecked(true);
   QVERIFY(!Online->isChecked());
   QVERIFY(!W.Modem()->IsOpen());
-  QCOMPARE(Online->toolTip(), QStringLiteral("Check to go online"));
+  QCOMPARE(Online->toolTip(), QStringLiteral("cannot open %1: it stands for no device on this "
+                                             "machine").arg(ComName(2)));
   QVERIFY(!W.Session()->Watching());
 
   // Plugged in again (under the same COM name, on a new device): online and monitoring.

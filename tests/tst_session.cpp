@@ -7,9 +7,11 @@
 
 #include "core/ModemSession.h"
 #include "serial/SerialPortDriver.h"
+#include "support/SamePty.h"
 #include "support/SimProcess.h"
 
 using vantrel::test::SimProcess;
+using vantrel::test::StartOnSamePty;
 
 Q_DECLARE_METATYPE(TCycleResult)
 Q_DECLARE_METATYPE(TReportFamily)
@@ -222,7 +224,8 @@ void TestSession::changeInsideAWait() {
   QCOMPARE(Log.MostWaiting, change == QLatin1String("reconnect") ? 2 : 1);
 }
 
-// The simulator goes away in the middle of a cycle, then comes back on the same link.
+// The simulator goes away in the middle of a cycle, then comes back on the same link and the
+// same pseudo-terminal.
 void TestSession::lostDeviceAndBack_data() {
   QTest::addColumn<bool>("kill");  // SIGKILL (link left dangling) or a clean stop
   QTest::newRow("simulator stopped") << false;
@@ -234,6 +237,7 @@ void TestSession::lostDeviceAndBack() {
   const QStringList Args{"--port", "7", "--seed", "7"};
   SimProcess Sim;
   QVERIFY(Sim.start(Args, FEnv));
+  const QString Path = Sim.slavePath();
   TModemSession S;
   S.Driver()->SetPortName(QStringLiteral("\\\\.\\COM7"));
   QVERIFY(S.OpenPort());
@@ -271,7 +275,9 @@ void TestSession::lostDeviceAndBack() {
   QVERIFY(S.Watching());
   QTest::qWait(1500);
   QCOMPARE(Back, 0);
-  QVERIFY(Sim.start(Args, FEnv));
+  QVERIFY(StartOnSamePty(
+      Path, [&] { return Sim.start(Args, FEnv) ? Sim.slavePath() : QString(); },
+      [&] { Sim.stop(); }));
   QTRY_COMPARE_WITH_TIMEOUT(Back, 1, 5000);
   QVERIFY(!S.Watching());
   QVERIFY(S.OpenPort());

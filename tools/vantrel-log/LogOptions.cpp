@@ -96,6 +96,7 @@ std::optional<TGpsServer> ParseGpsServer(const QString& Text) {
 
 std::optional<qint64> ParseDuration(const QString& Text) {
   static const QRegularExpression Part(QStringLiteral("(\\d+)(ms|h|m|s)?"));
+  constexpr qint64 Longest = 100LL * 365 * 24 * 3600 * 1000;  // a hundred years
   const QString T = Text.trimmed();
   if (T.isEmpty()) return std::nullopt;
   qint64 Total = 0;
@@ -104,18 +105,19 @@ std::optional<qint64> ParseDuration(const QString& Text) {
     const QRegularExpressionMatch M = Part.match(T, At, QRegularExpression::NormalMatch,
                                                  QRegularExpression::AnchorAtOffsetMatchOption);
     if (!M.hasMatch() || M.capturedLength() == 0) return std::nullopt;
-    bool Ok = false;
-    const qint64 Value = M.captured(1).toLongLong(&Ok);
-    if (!Ok || Value > 100LL * 365 * 24 * 3600 * 1000) return std::nullopt;
     const QString Unit = M.captured(2);
     const qint64 Scale = Unit == QLatin1String("ms")  ? 1
                          : Unit == QLatin1String("m") ? 60000
                          : Unit == QLatin1String("h") ? 3600000
                                                       : 1000;
+    // Checked before the multiplication, which would overflow for a long enough number.
+    bool Ok = false;
+    const qint64 Value = M.captured(1).toLongLong(&Ok);
+    if (!Ok || Value > Longest / Scale) return std::nullopt;
     // A bare number is seconds, but only on its own: "1h30" is more likely a typo than 1h 30 s.
     if (Unit.isEmpty() && (At > 0 || M.capturedEnd() < T.size())) return std::nullopt;
     Total += Value * Scale;
-    if (Total > 100LL * 365 * 24 * 3600 * 1000) return std::nullopt;
+    if (Total > Longest) return std::nullopt;
     At = M.capturedEnd();
   }
   if (Total == 0) return std::nullopt;

@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QFileDevice>
 #include <QThread>
 #include <cstdio>
 
 #include "core/GpsClient.h"
+#include "core/ConnectionKeeper.h"
 #include "core/ModemSession.h"
 #include "core/reports/ReportFamily.h"
 #include "serial/SerialPortDriver.h"
@@ -54,8 +56,24 @@ TRecordingRun::TRecordingRun(const TLogOptions& Options, QIODevice& Output, bool
   FSession->OnExchange = [this](const QByteArray&, TExchangeStage Stage) {
     if (Stage == TExchangeStage::Failed) ++FTimeouts;
   };
-  FSession->OnDeviceLost = [this] { FLost = true; };
-  FSession->OnDeviceBack = [this] { FBack = true; };
+  // A modem without a SIM, or with a locked one, still reports its cells: recorded, IMSI empty.
+  FSession->SetImsiOptional(true);
+  FKeeper = new TConnectionKeeper(FSession.get(), FSession.get());
+  FKeeper->SetMonitoring(true);
+  FKeeper->OnIdentified = [this] { FReports = FamilyName(FSession->Family()); };
+  FKeeper->OnNote = [this](const QString& Note) {
+    if (std::exchange(FNoted, true)) return;
+    Say(QStringLiteral("%1vantrel-log: %2; its records carry an empty IMSI\n")
+            .arg(FStatusLine ? QStringLiteral("\r\033[K") : QString(), Note));
+  };
+  // The message takes the status line's place; the next record draws it again below.
+  FKeeper->OnLost = [this] {
+    Say(QStringLiteral("%1%2 device lost on %3; waiting for it to come back\n")
+            .arg(FStatusLine ? QStringLiteral("\r\033[K") : QString(), Now(), FOptions.Port));
+  };
+  FKeeper->OnBack = [this](bool) {
+    Say(QStringLiteral("%1 device back on %2\n").arg(Now(), FOptions.Port));
+  };
   if (Options.Gps) {
     FGps = std::make_unique<TGpsClient>();
     const QString Server = QStringLiteral("%1:%2").arg(Options.Gps->Host).arg(Options.Gps->Port);
@@ -80,7 +98,7 @@ void TRecordingRun::RequestStop() {
 bool TRecordingRun::Idle(int Ms, bool UntilLost) {
   QElapsedTimer Waited;
   Waited.start();
-  while (!FStop && Waited.elapsed() < Ms && !TimeUsedUp() && !(UntilLost && FLost)) {
+  while (!FStop && Waited.elapsed() < Ms && !TimeUsedUp() && !(UntilLost && FKeeper->Lost())) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QThread::msleep(10);
   }
@@ -91,47 +109,11 @@ bool TRecordingRun::TimeUsedUp() const {
   return FOptions.DurationMs && FClock.isValid() && FClock.elapsed() >= *FOptions.DurationMs;
 }
 
-QString TRecordingRun::PortProblem() const {
-  const TPortResolution R = ResolvePortName(FSession->Driver()->PortName());
-  if (!R.Resolved) return QStringLiteral("%1 stands for no device on this machine").arg(R.Name);
-  const QString Device = R.DevicePath + (R.Via.isEmpty() ? QString() : " (" + R.Via + ")");
-  if (!R.Accessible && !R.AccessGroup.isEmpty())
-    return QStringLiteral("%1 may not be opened by this user: join the group %2")
-        .arg(Device, R.AccessGroup);
-  if (!R.Accessible) return QStringLiteral("%1 may not be opened by this user").arg(Device);
-  return QStringLiteral("%1 could not be opened (another program may hold it)").arg(Device);
-}
-
-TRecordingRun::TOnline TRecordingRun::GoOnline() {
-  if (!FSession->OpenPort()) return TOnline::NoPort;
-  if (FSession->InitModem() && FSession->ReadDeviceInfo()) {
-    FReports = FamilyName(FSession->Family());
-    return TOnline::Online;
-  }
-  FSession->ClosePort();
-  return FStop ? TOnline::Stopped : TOnline::NoModem;
-}
-
 bool TRecordingRun::WaitForDevice() {
-  FSession->ClosePort();
-  // The message takes the status line's place; the next record draws it again below.
-  Say(QStringLiteral("%1%2 device lost on %3; waiting for it to come back\n")
-          .arg(FStatusLine ? QStringLiteral("\r\033[K") : QString(), Now(), FOptions.Port));
-  for (;;) {
-    FBack = false;
-    FSession->WatchForDevice();
-    while (!FBack)
-      if (!Idle(100) || TimeUsedUp()) return false;
-    const TOnline State = GoOnline();
-    if (State == TOnline::Online) {
-      Say(QStringLiteral("%1 device back on %2\n").arg(Now(), FOptions.Port));
-      FLost = false;
-      return true;
-    }
-    if (State == TOnline::Stopped) return false;
-    // Plugged back in but not answering yet (still starting up): give it a moment.
-    if (!Idle(1000)) return false;
-  }
+  // The keeper watches for the device and goes online again when it is back.
+  while (FKeeper->Lost())
+    if (!Idle(100) || TimeUsedUp()) return false;
+  return true;
 }
 
 std::optional<TRecordPosition> TRecordingRun::FreshPosition() {
@@ -140,7 +122,7 @@ std::optional<TRecordPosition> TRecordingRun::FreshPosition() {
   return RecordPosition(*Fix, FGps->FixAgeMs());
 }
 
-void TRecordingRun::WriteRecord(const TDriveRecord& Taken) {
+bool TRecordingRun::WriteRecord(const TDriveRecord& Taken) {
   TDriveRecord Record = Taken;
   if (FGps) Record.Position = FreshPosition();
   const TCsvColumns Columns{FGps != nullptr};
@@ -150,8 +132,16 @@ void TRecordingRun::WriteRecord(const TDriveRecord& Taken) {
     Bytes.prepend(CsvHeader(Columns));
     FWriteHeader = false;
   }
-  FOutput.write(Bytes);
+  // A record is written whole or not at all: a short write (a full disk) is cut off again.
+  auto* File = qobject_cast<QFileDevice*>(&FOutput);
+  const qint64 Before = File && !File->isSequential() ? File->size() : -1;
+  if (FOutput.write(Bytes) != Bytes.size()) {
+    FWriteError = FOutput.errorString();
+    if (Before >= 0) File->resize(Before);
+    return false;
+  }
   ++FRecords;
+  return true;
 }
 
 void TRecordingRun::ShowStatus(const TDriveRecord& Record) {
@@ -171,36 +161,43 @@ void TRecordingRun::ShowStatus(const TDriveRecord& Record) {
 }
 
 int TRecordingRun::Exec() {
-  switch (GoOnline()) {
-    case TOnline::Online:
+  switch (FKeeper->GoOnline()) {
+    case TOnlineResult::Online:
       break;
-    case TOnline::NoPort:
-      Say(QStringLiteral("vantrel-log: cannot open %1: %2\n").arg(FOptions.Port, PortProblem()));
+    case TOnlineResult::Failed:
+      Say(QStringLiteral("vantrel-log: %1\n").arg(FKeeper->FailureReason()));
       return 1;
-    case TOnline::NoModem:
-      Say(QStringLiteral("vantrel-log: no modem answers on %1 (%2 bit/s): it did not identify\n")
-              .arg(FOptions.Port)
-              .arg(FOptions.Rate));
+    case TOnlineResult::Abandoned:
+      if (FStop) return 0;
+      Say(QStringLiteral("vantrel-log: the device on %1 went away while going online\n")
+              .arg(FOptions.Port));
       return 1;
-    case TOnline::Stopped:
-      return 0;
   }
   Say(QStringLiteral("%1 recording %2 %3 on %4 with %5\n")
-          .arg(Now(), QString::fromLatin1(FSession->Manufacturer()).trimmed(),
-               QString::fromLatin1(FSession->Model()).trimmed(), FOptions.Port, FReports));
+          .arg(Now(), PlainModemText(FSession->Manufacturer()).trimmed(),
+               PlainModemText(FSession->Model()).trimmed(), FOptions.Port, FReports));
   FClock.start();
   while (!FStop) {
-    if (FLost && !WaitForDevice()) break;
+    if (FKeeper->Lost() && !WaitForDevice()) break;
     FRecorder.Begin(QDateTime::currentDateTime(), QString::fromLatin1(FSession->Imsi()).trimmed(),
                     FReports);
     const TCycleResult Result =
         FSession->RunCycle([this](const TCycleView& View) { FRecorder.Add(View); });
-    if (Result == TCycleResult::Done && !FLost) {
-      WriteRecord(FRecorder.Record());
+    if (Result == TCycleResult::Done && !FKeeper->Lost()) {
+      if (!WriteRecord(FRecorder.Record())) {
+        Say(QStringLiteral("%1vantrel-log: cannot write %2: %3; stopped after %4 records\n")
+                .arg(FStatusLine && FRecords > 0 ? QStringLiteral("\n") : QString(),
+                     FOptions.Output.isEmpty() ? QStringLiteral("standard output")
+                                               : FOptions.Output,
+                     FWriteError)
+                .arg(FRecords));
+        FSession->Shutdown();
+        return 1;
+      }
       ShowStatus(FRecorder.Record());
       if (FOptions.Cycles && FRecords >= *FOptions.Cycles) break;
     }
-    if (FLost) continue;  // wait for it at once rather than after the interval
+    if (FKeeper->Lost()) continue;  // wait for it at once rather than after the interval
     if (TimeUsedUp() || !Idle(FOptions.IntervalMs, true) || TimeUsedUp()) break;
   }
   if (FStatusLine && FRecords > 0) Say(QStringLiteral("\n"));

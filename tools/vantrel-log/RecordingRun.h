@@ -9,6 +9,7 @@
 #include "LogOptions.h"
 
 class TGpsClient;
+class TConnectionKeeper;
 class TModemSession;
 
 // One run of the recorder: going online, a cycle every interval, a record after each, waiting
@@ -26,16 +27,15 @@ class TRecordingRun : public QObject {
   void RequestStop();
 
  private:
-  enum class TOnline : std::uint8_t { Online, NoPort, NoModem, Stopped };
-  TOnline GoOnline();
+  // Until the keeper has the lost device online again; false when stopped or out of time.
   bool WaitForDevice();
   // Pumps events for Ms, or until a stop is asked (or, with UntilLost, the device is lost);
   // false when a stop was asked.
   bool Idle(int Ms, bool UntilLost = false);
   bool TimeUsedUp() const;
-  void WriteRecord(const TDriveRecord& Record);
+  // False when the output refused the record (FWriteError says why); nothing of it is left.
+  bool WriteRecord(const TDriveRecord& Record);
   void ShowStatus(const TDriveRecord& Record);
-  QString PortProblem() const;
   std::optional<TRecordPosition> FreshPosition();
 
   TLogOptions FOptions;
@@ -43,12 +43,13 @@ class TRecordingRun : public QObject {
   bool FWriteHeader;
   std::unique_ptr<TModemSession> FSession;
   std::unique_ptr<TGpsClient> FGps;  // with --gps only
+  TConnectionKeeper* FKeeper = nullptr;  // a child of the session
   TCycleRecorder FRecorder;
   QString FReports;  // the report family's name, as the records carry it
   QElapsedTimer FClock;
   bool FStop = false;
-  bool FLost = false;
-  bool FBack = false;
+  bool FNoted = false;  // the missing IMSI has been mentioned
+  QString FWriteError;
   bool FStatusLine = false;
   qint64 FRecords = 0;
   qint64 FTimeouts = 0;
