@@ -13,15 +13,14 @@
 #include <QTimer>
 
 #include "core/CycleCaption.h"
-#include "gui/ColorRef.h"
-#include "gui/LevelBar.h"
-#include "core/ReplyText.h"
-#include "core/reports/ReportFamily.h"
 #include "core/LevelHistory.h"
-#include "gui/RxLevelChart.h"
+#include "core/ReplyText.h"
 #include "core/RxLevelStats.h"
-#include "serial/SerialPortDriver.h"
+#include "core/reports/ReportFamily.h"
+#include "gui/LevelBar.h"
+#include "gui/RxLevelChart.h"
 #include "gui/SerialSettingsDlg.h"
+#include "serial/SerialPortDriver.h"
 
 namespace {
 
@@ -36,7 +35,6 @@ const QColor WindowFontColor(0, 0, 64);
 const QColor FrameColor(128, 0, 255);
 const QColor IdentityFieldColor(255, 255, 176);
 const QColor CellColor(255, 255, 183);
-const QColor FailColor(255, 0, 0);
 
 // The rounded monitoring frame: outlined only, so the window shows through.
 class TFrameShape : public QWidget {
@@ -65,13 +63,6 @@ QFont WindowFont() {
   QFont Font(Family);
   Font.setPixelSize(11);
   return Font;
-}
-
-void SetTextColor(QWidget* W, const QColor& Color) {
-  QPalette P = W->palette();
-  P.setColor(QPalette::WindowText, Color);
-  P.setColor(QPalette::Text, Color);
-  W->setPalette(P);
 }
 
 void SetBaseColor(QWidget* W, const QColor& Color) {
@@ -211,6 +202,9 @@ void TForm3::BuildControls() {
   lbePWR = MakeField("lbePWR", QStringLiteral("PWR"), 259, CellColor, ServingHint);
   lbePLMN = MakeField("lbePLMN", QStringLiteral("PLMN"), 286, CellColor, ServingHint);
   lbeLAC = MakeField("lbeLAC", QStringLiteral("LAC"), 313, CellColor, ServingHint);
+  for (std::size_t I = 0; QLineEdit * Detail : {lbeRxLev, lbeC1, lbePWR, lbePLMN, lbeLAC})
+    FDetailCaptions[I++] = qobject_cast<QLabel*>(
+        Detail->parentWidget()->findChild<QLabel*>(Detail->objectName() + QStringLiteral("Label")));
 
   memStat = new QPlainTextEdit(this);
   memStat->setObjectName(QStringLiteral("memStat"));
@@ -258,7 +252,8 @@ void TForm3::BuildControls() {
                                              {"sttBSIC", "BSIC", 235},
                                              {"sttCellID", "CellID", 262}}};
   for (const TRow& Row : Rows) {
-    MakeLabel(QString::fromLatin1(Row.Caption), 233, Row.Top + 3, false);
+    FRowCaptions[static_cast<std::size_t>(&Row - Rows.data())] =
+        MakeLabel(QString::fromLatin1(Row.Caption), 233, Row.Top + 3, false);
     for (int I = 0; I < 7; ++I) {
       auto* Cell = new QLabel(this);
       Cell->setObjectName(QString::fromLatin1(Row.Prefix) + QString::number(I));
@@ -498,11 +493,6 @@ QColor TForm3::FontColor() const {
   return WindowFontColor;
 }
 
-void TForm3::ShowCellText(QLabel* Cell, const TCellText& Text) {
-  SetTextColor(Cell, Text.Valid ? FontColor() : FailColor);
-  Cell->setText(Text.Text);
-}
-
 void TForm3::ParseServingCell() {
   ApplyView(FSession->ReadReply(&ReadServingCell));
 }
@@ -513,41 +503,6 @@ void TForm3::ParseNeighbourCells() {
 
 void TForm3::ParseCellIdentities() {
   ApplyView(FSession->ReadReply(&ReadCellIdentities));
-}
-
-void TForm3::ApplyView(const TCycleView& View) {
-  if (const auto& Serving = View.Serving) {
-    ShowCellText(FChannelTexts[0], Serving->Channel);
-    ShowCellText(FBandTexts[0], Serving->Band);
-    SetTextColor(FLevelTexts[0], Serving->Level.Valid ? FontColor() : FailColor);
-    FLevelBars[0]->SetPosition(Serving->Bar.Position);
-    FLevelBars[0]->SetBarColor(FromColorRef(Serving->Bar.Color));
-    FLevelTexts[0]->setText(Serving->Level.Text);
-    asrRxLevel->AppendLevel(Serving->Cell.Level, Serving->Bar.Color);
-    lbeRxLev->setText(Serving->RxLev);
-    lbeC1->setText(Serving->C1);
-    lbePWR->setText(Serving->Pwr);
-    lbePLMN->setText(Serving->Plmn);
-    lbeLAC->setText(Serving->Lac);
-  }
-  if (const auto& Columns = View.Neighbours) {
-    for (std::size_t K = 0; K < Columns->size() && K < 6; ++K) {
-      const TNeighbourColumnView& Column = (*Columns)[K];
-      const std::size_t I = K + 1;
-      ShowCellText(FChannelTexts[I], Column.Channel);
-      ShowCellText(FBandTexts[I], Column.Band);
-      SetTextColor(FLevelTexts[I], Column.Level.Valid ? FontColor() : FailColor);
-      FLevelBars[I]->SetBarColor(FromColorRef(Column.Bar.Color));
-      FLevelBars[I]->SetPosition(Column.Bar.Position);
-      FLevelTexts[I]->setText(Column.Level.Text);
-    }
-  }
-  if (const auto& Columns = View.Identities) {
-    for (std::size_t I = 0; I < 7; ++I) {
-      ShowCellText(FBsicTexts[I], (*Columns)[I].Bsic);
-      ShowCellText(FCellIdTexts[I], (*Columns)[I].CellId);
-    }
-  }
 }
 
 void TForm3::ShowReportFamily(bool Identified) {
