@@ -20,6 +20,7 @@ struct TChannelAndLevel {
 // Channel, band, level and bar read from columns 1-4 and 9-13; shared by both grid reports.
 TChannelAndLevel ReadChannelAndLevel(const QByteArray& Line, TCellInfo& Cell) {
   TChannelAndLevel View;
+  Cell.Tech = TRadioTech::rtGsm;  // these reports know GSM cells only
   Cell.Band = TGsmBand::gbNone;
 
   const QByteArray ChannelCut = CutColumns(Line, 1, 4);

@@ -8,10 +8,15 @@
 #include <optional>
 #include <vector>
 
+#include "core/RadioTech.h"
+
 enum class TGsmBand : std::uint8_t { gbNone, gb900, gb1800, gbE, gbR };
 
-// One grid column's record. Parsed values are kept as their low 16 bits.
+// One grid column's record. Parsed values are kept as their low 16 bits. For a UMTS or LTE cell
+// Channel is the UARFCN or EARFCN, Level the RSCP or RSRP in dBm, Bsic the PSC or PCI and Lac
+// the LAC or TAC.
 struct TCellInfo {
+  TRadioTech Tech = TRadioTech::rtGsm;
   TGsmBand Band = TGsmBand::gbNone;
   std::int16_t Channel = 0, Level = 0, RxLev = 0, C1 = 0, Pwr = 0;
   std::uint16_t Mcc = 0, Mnc = 0, Lac = 0, Bsic = 0, CellId = 0;
@@ -53,11 +58,15 @@ QString ReadDetail(const QByteArray& Text, std::int16_t& Stored, bool AsPrinted)
 // The LAC (hexadecimal) into Cell.Lac, shown in decimal; "-" when it does not read.
 QString ReadLac(const QByteArray& Text, TCellInfo& Cell);
 
+// The serving column and the details. Cell.Tech tells which details apply: GSM RxLev, C1, Pwr,
+// Plmn, Lac; UMTS Quality (Ec/Io), Rssi, Pwr, Plmn, Lac; LTE Quality (RSRQ), Sinr, Rssi, Plmn,
+// Lac (the TAC). rtNone (searching, no service): every text empty, the record emptied.
 struct TServingCellView {
   TCellInfo Cell;  // the new record of the serving column
   TCellText Channel, Band, Level;
-  TBarView Bar;
+  TBarView Bar;                       // on the GSM scale, whatever the technology
   QString RxLev, C1, Pwr, Plmn, Lac;  // the untrimmed cut, a decimal, or "-"
+  QString Quality, Sinr, Rssi;        // whole dB / dBm, SINR as printed, or "-"
 };
 
 // Serving cell report (AT^MONI), in either column layout: separate MCC and MNC columns, or

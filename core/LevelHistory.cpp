@@ -13,7 +13,7 @@ void TLevelHistory::AppendLevel(std::int16_t Level, std::uint32_t Color) {
   double Position = 0.0;
   if (Count == 0) {
     // An unparsed level arrives as -114; it must not start a fresh history.
-    if (Value < LowestLevel) return;
+    if (Value < FScaleLow) return;
     Position = 0.0;
   } else if (Count >= MaxSamples) {
     FSamples.erase(FSamples.begin());
@@ -31,6 +31,12 @@ void TLevelHistory::AppendLevel(std::int16_t Level, std::uint32_t Color) {
 void TLevelHistory::ClearHistory() {
   FSamples.clear();
   for (TLevelLine& Line : FLines) Line.Points.clear();
+  Changed();
+}
+
+void TLevelHistory::SetLevelScale(double Low, double High) {
+  FScaleLow = Low;
+  FScaleHigh = High;
   Changed();
 }
 

@@ -27,7 +27,7 @@ struct TLevelLine {
 class TLevelHistory {
  public:
   static constexpr std::size_t MaxSamples = 31;
-  static constexpr double LowestLevel = -113.0;
+  static constexpr double LowestLevel = -113.0;  // of the GSM scale, the one a history starts on
 
   TLevelHistory();
 
@@ -35,6 +35,11 @@ class TLevelHistory {
   void ClearHistory();
   void ResetHistoryWindow();
   void RefreshLevelLines();
+  // The levels the chart's axis spans (GSM -113..-47 until set otherwise). A first sample below
+  // Low is a level that was not read: it starts no history.
+  void SetLevelScale(double Low, double High);
+  double ScaleLow() const { return FScaleLow; }
+  double ScaleHigh() const { return FScaleHigh; }
 
   const std::vector<TLevelSample>& Samples() const { return FSamples; }
   double WindowMin() const { return FWindowMin; }
@@ -53,4 +58,6 @@ class TLevelHistory {
   double FWindowMin = -0.5;
   double FWindowMax = 30.5;
   std::array<TLevelLine, 3> FLines;
+  double FScaleLow = LowestLevel;
+  double FScaleHigh = -47.0;
 };

@@ -61,8 +61,12 @@ TReportExchanges MoniReportExchanges() {
 
 TReportExchanges FamilyReportExchanges(TReportFamily Family) {
   if (Family == TReportFamily::rfMonitor) return MoniReportExchanges();
+  // These families' reports come in two replies, read together.
+  const bool HandOn = Family == TReportFamily::rfQuectel || Family == TReportFamily::rfCpsiCeng;
   TReportExchanges Exchanges;
-  for (const QByteArray& Command : FamilyCommands(Family)) Exchanges.push_back({Command, {}});
+  for (const QByteArray& Command : FamilyCommands(Family))
+    Exchanges.push_back({Command, {}, HandOn});
+  Exchanges.back().HandOn = false;
   Exchanges.back().Read = [Family](const QList<QByteArray>& Lines,
                                    const std::array<TCellInfo, 7>& Cells) {
     TFamilyView Report = ReadFamilyReport(Family, Lines, Cells);
@@ -276,7 +280,7 @@ bool TModemSession::ReadDeviceInfo() {
     }
     this->*Query.Target = FLines.at(0);
   }
-  FFamily = ChooseReportFamily(FManufacturer);
+  FFamily = ChooseReportFamily(FManufacturer, FModel);
   return true;
 }
 
@@ -311,11 +315,32 @@ TCycleResult TModemSession::RunCycle(const std::function<void(const TCycleView&)
     ~TRunning() { Slot = Outer; }
   } Running{FCycleGeneration, std::exchange(FCycleGeneration, Gen)};
   bool Refused = false;
-  for (const TReportExchange& Exchange : ReportExchanges()) {
+  TReportExchanges Exchanges = ReportExchanges();
+  QList<QByteArray> HandedOn;
+  for (std::size_t I = 0; I < Exchanges.size(); ++I) {
+    const TReportExchange Exchange = Exchanges[I];
     const bool Answered = ExecCommand(Exchange.Command, OkTerminator, 1, ReplyTimeout);
     if (Abandoned(Gen)) return TCycleResult::Abandoned;
+    if (I == 0 && !Answered && FLastRefused && RefusedFamilyFallback(FFamily) != FFamily) {
+      // Not the modem its identity suggested: this cycle goes on with the fallback's commands.
+      FFamily = RefusedFamilyFallback(FFamily);
+      Exchanges = ReportExchanges();
+      I = static_cast<std::size_t>(-1);
+      continue;
+    }
     Refused = Refused || (!Answered && FLastRefused);
-    if (!Answered || !Exchange.Read || SplitReply() <= 1) continue;
+    if (Exchange.HandOn) {
+      if (Answered) HandedOn += SplitReplyLines(FReply);
+      continue;
+    }
+    if (!Exchange.Read) continue;
+    if (HandedOn.isEmpty()) {
+      if (!Answered || SplitReply() <= 1) continue;
+    } else {
+      FLines =
+          std::exchange(HandedOn, {}) + (Answered ? SplitReplyLines(FReply) : QList<QByteArray>());
+      if (FLines.size() <= 1) continue;
+    }
     const TCycleView View = ReadReply(Exchange.Read);
     if (Apply) Apply(View);
     if (Abandoned(Gen)) return TCycleResult::Abandoned;

@@ -32,10 +32,13 @@ using TReportReader = std::function<TCycleView(const QList<QByteArray>& Lines,
                                                const std::array<TCellInfo, 7>& Cells)>;
 
 // One exchange of a monitoring cycle: the command line sent, and the reader of its reply
-// (none: the reply is awaited and not read, e.g. a command that switches a report on).
+// (none: the reply is awaited and not read, e.g. a command that switches a report on). With
+// HandOn, the answered reply's lines go in front of the next reply's, for the next exchange's
+// reader to read both (a family whose report takes two commands).
 struct TReportExchange {
   QByteArray Command;
   TReportReader Read;
+  bool HandOn = false;
 };
 // The exchanges of one cycle, in order. Each modem family has its own list.
 using TReportExchanges = std::vector<TReportExchange>;
@@ -49,9 +52,10 @@ TCycleView ReadCellIdentities(const QList<QByteArray>& Lines,
 
 // "AT^MONI", "AT^MONP", "AT^SMONC": the family every modem of no other known family gets.
 TReportExchanges MoniReportExchanges();
-// The exchanges of a family's cycle. For the AT+CENG, AT#MONI and AT+CCED families the commands
-// before the last only switch the report on and are not read; the last one's reply goes through
-// the family's reader.
+// The exchanges of a family's cycle. For the AT+CENG, AT#MONI, AT+CCED and 2G AT+QENG families
+// the commands before the last only switch the report on and are not read; the last one's reply
+// goes through the family's reader. The AT+QENG and AT+CPSI? families hand every earlier reply
+// on, so the reader sees the serving cell's and the neighbours' replies together.
 TReportExchanges FamilyReportExchanges(TReportFamily Family);
 
 // How a cycle ended.
@@ -140,8 +144,10 @@ class TModemSession : public QObject {
 
   // The exchanges of one cycle for this modem.
   TReportExchanges ReportExchanges() const;
-  // The report family of the modem on this connection, chosen from the manufacturer once the
-  // identity has been read; rfMonitor until then, and for any maker of no other family.
+  // The report family of the modem on this connection, chosen from the manufacturer and model
+  // once the identity has been read; rfMonitor until then, and for any maker of no other family.
+  // A modem that refuses the first command of its family's cycle with an error may turn out to
+  // be of the fallback family (RefusedFamilyFallback): that one holds for the connection.
   TReportFamily Family() const { return FFamily; }
   // Whether the last cycle that ran through had a command answered with an error: the modem
   // does not speak the family's reports (or not now).

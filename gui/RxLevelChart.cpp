@@ -49,8 +49,11 @@ TChartLayout ComputeChartLayout(const TLevelHistory& History, QSize Size, QChar 
   L.TitleBox =
       QRectF((L.Panel.width() - TitleWidth) / 2, BorderWidth, TitleWidth, TitleMetrics.height());
 
-  L.AxisLabels[0].Text = QStringLiteral("-113");
-  L.AxisLabels[1].Text = QStringLiteral("-47");
+  // The axis spans the history's scale: the serving cell's technology decides it.
+  const double ScaleBottom = History.ScaleLow();
+  const double ScaleTop = History.ScaleHigh();
+  L.AxisLabels[0].Text = QString::number(ScaleBottom);
+  L.AxisLabels[1].Text = QString::number(ScaleTop);
   const double AxisTextWidth = AxisMetrics.horizontalAdvance(L.AxisLabels[0].Text);
   // Margins keep the plot clear of the rounded corners and leave room for the value
   // labels that stand above the top line.
@@ -69,14 +72,13 @@ TChartLayout ComputeChartLayout(const TLevelHistory& History, QSize Size, QChar 
     return Plot.left() + (Position - WinMin) / WinSpan * Plot.width();
   };
   auto YOf = [&](double Level) {
-    return Plot.bottom() -
-           (Level - ChartLevelBottom) / (ChartLevelTop - ChartLevelBottom) * Plot.height();
+    return Plot.bottom() - (Level - ScaleBottom) / (ScaleTop - ScaleBottom) * Plot.height();
   };
 
   for (int I = 0; I <= 5; ++I)
-    L.Ticks.push_back({YOf(ChartLevelBottom + I * 13.2), I == 0 || I == 5});
+    L.Ticks.push_back({YOf(ScaleBottom + I * ((ScaleTop - ScaleBottom) / 5)), I == 0 || I == 5});
   for (int I = 0; I < 2; ++I) {
-    const double Y = YOf(I == 0 ? ChartLevelBottom : ChartLevelTop);
+    const double Y = YOf(I == 0 ? ScaleBottom : ScaleTop);
     const double W = AxisMetrics.horizontalAdvance(L.AxisLabels[static_cast<std::size_t>(I)].Text);
     L.AxisLabels[static_cast<std::size_t>(I)].Box = QRectF(
         Plot.left() - TickLength - 2 - W, Y - AxisMetrics.height() / 2, W, AxisMetrics.height());
@@ -95,9 +97,9 @@ TChartLayout ComputeChartLayout(const TLevelHistory& History, QSize Size, QChar 
       LeftEdges[I] = std::round(XOf(Samples[I].Position) - BarWidth / 2);
     for (std::size_t I = 0; I < N; ++I) {
       const TLevelSample& S = Samples[I];
-      if (!(S.Level >= ChartLevelBottom)) continue;  // nothing to show below the axis
+      if (!(S.Level >= ScaleBottom)) continue;  // nothing to show below the axis
       const double Right = I + 1 < N ? LeftEdges[I + 1] : LeftEdges[I] + BarWidth;
-      const double TopY = std::round(std::max(Plot.top(), YOf(std::min(S.Level, ChartLevelTop))));
+      const double TopY = std::round(std::max(Plot.top(), YOf(std::min(S.Level, ScaleTop))));
       QRectF Rect(QPointF(LeftEdges[I], TopY), QPointF(Right, Plot.bottom()));
       if (BarWidth > 0) {
         Rect = Rect.intersected(Plot);

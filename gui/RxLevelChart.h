@@ -45,12 +45,14 @@ struct TChartLayout {
   QRectF TitleBox;
   QRectF Plot;
   std::vector<TChartTick> Ticks;
-  std::array<TAxisLabel, 2> AxisLabels;  // -113 at the bottom, -47 at the top
+  std::array<TAxisLabel, 2>
+      AxisLabels;  // the history's scale: -113 at the bottom, -47 at the top for GSM
   std::vector<TChartBar> Bars;
   std::array<TChartLine, 3> Lines;
   std::vector<TChartLabel> Labels;
 };
 
+// The GSM scale, which a history has until it is given another.
 constexpr double ChartLevelBottom = -113.0;
 constexpr double ChartLevelTop = -47.0;
 

@@ -16,7 +16,6 @@
 #include "core/ReplyText.h"
 #include "core/RxLevelStats.h"
 #include "core/reports/ReportFamily.h"
-#include "gui/ColorRef.h"
 #include "gui/LevelBar.h"
 #include "gui/MonitorWindowLook.h"
 #include "gui/RxLevelChart.h"
@@ -30,12 +29,6 @@ using namespace window_look;
 
 namespace {
 
-void SetTextColor(QWidget* W, const QColor& Color) {
-  QPalette P = W->palette();
-  P.setColor(QPalette::WindowText, Color);
-  P.setColor(QPalette::Text, Color);
-  W->setPalette(P);
-}
 
 }  // namespace
 
@@ -291,11 +284,6 @@ QColor TForm3::FontColor() const {
   return WindowFontColor;
 }
 
-void TForm3::ShowCellText(QLabel* Cell, const TCellText& Text) {
-  SetTextColor(Cell, Text.Valid ? FontColor() : FailColor);
-  Cell->setText(Text.Text);
-}
-
 void TForm3::ParseServingCell() {
   ApplyView(FSession->ReadReply(&ReadServingCell));
 }
@@ -306,41 +294,6 @@ void TForm3::ParseNeighbourCells() {
 
 void TForm3::ParseCellIdentities() {
   ApplyView(FSession->ReadReply(&ReadCellIdentities));
-}
-
-void TForm3::ApplyView(const TCycleView& View) {
-  if (const auto& Serving = View.Serving) {
-    ShowCellText(FChannelTexts[0], Serving->Channel);
-    ShowCellText(FBandTexts[0], Serving->Band);
-    SetTextColor(FLevelTexts[0], Serving->Level.Valid ? FontColor() : FailColor);
-    FLevelBars[0]->SetPosition(Serving->Bar.Position);
-    FLevelBars[0]->SetBarColor(FromColorRef(Serving->Bar.Color));
-    FLevelTexts[0]->setText(Serving->Level.Text);
-    asrRxLevel->AppendLevel(Serving->Cell.Level, Serving->Bar.Color);
-    lbeRxLev->setText(Serving->RxLev);
-    lbeC1->setText(Serving->C1);
-    lbePWR->setText(Serving->Pwr);
-    lbePLMN->setText(Serving->Plmn);
-    lbeLAC->setText(Serving->Lac);
-  }
-  if (const auto& Columns = View.Neighbours) {
-    for (std::size_t K = 0; K < Columns->size() && K < 6; ++K) {
-      const TNeighbourColumnView& Column = (*Columns)[K];
-      const std::size_t I = K + 1;
-      ShowCellText(FChannelTexts[I], Column.Channel);
-      ShowCellText(FBandTexts[I], Column.Band);
-      SetTextColor(FLevelTexts[I], Column.Level.Valid ? FontColor() : FailColor);
-      FLevelBars[I]->SetBarColor(FromColorRef(Column.Bar.Color));
-      FLevelBars[I]->SetPosition(Column.Bar.Position);
-      FLevelTexts[I]->setText(Column.Level.Text);
-    }
-  }
-  if (const auto& Columns = View.Identities) {
-    for (std::size_t I = 0; I < 7; ++I) {
-      ShowCellText(FBsicTexts[I], (*Columns)[I].Bsic);
-      ShowCellText(FCellIdTexts[I], (*Columns)[I].CellId);
-    }
-  }
 }
 
 void TForm3::ShowReportFamily(bool Identified) {

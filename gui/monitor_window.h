@@ -64,6 +64,9 @@ class TForm3 : public QWidget {
   void ParseServingCell();
   void ParseNeighbourCells();
   void ParseCellIdentities();
+  // Reads Lines as the report of Family's cycle (every reply handed on included), with the
+  // session's records, and shows it as a cycle would (monitor_view.cpp).
+  void ShowReport(TReportFamily Family, const QList<QByteArray>& Lines);
   void asrRxLevelAfterAdd(TLevelHistory* Sender, std::int32_t ValueIndex);
 
   // The options button.
@@ -106,8 +109,12 @@ class TForm3 : public QWidget {
   // Tells the user which report family the session reads the modem's cells with; Identified
   // once the identity of the modem on this connection has been read.
   void ShowReportFamily(bool Identified);
-  // Puts what one report gave on the controls; parts the view leaves out stay as they are.
+  // Puts what one report gave on the controls; parts the view leaves out stay as they are
+  // (monitor_view.cpp).
   void ApplyView(const TCycleView& View);
+  // The serving cell's technology decides the grid's row captions, the detail captions and the
+  // chart's scale; a change starts the history and the statistics again.
+  void ShowTechnology(TRadioTech Tech);
   QColor FontColor() const;
 
   TModemSession* FSession = nullptr;
@@ -119,6 +126,9 @@ class TForm3 : public QWidget {
   std::array<QLabel*, 7> FLevelTexts{};
   std::array<QLabel*, 7> FBsicTexts{};
   std::array<QLabel*, 7> FCellIdTexts{};
+  std::array<QLabel*, 5> FRowCaptions{};     // the grid's rows, top to bottom
+  std::array<QLabel*, 5> FDetailCaptions{};  // beside the five serving cell details
+  TRadioTech FShownTech = TRadioTech::rtGsm;
   // What the grid's and Monitor's hints add to their own: the family, when not rfMonitor.
   QString FHintAdded;
   // What the settings dialog tells of the modem last online, and on which port.

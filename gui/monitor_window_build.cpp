@@ -154,6 +154,9 @@ void TForm3::BuildControls() {
   lbePWR = MakeField("lbePWR", QStringLiteral("PWR"), 259, CellColor, ServingHint);
   lbePLMN = MakeField("lbePLMN", QStringLiteral("PLMN"), 286, CellColor, ServingHint);
   lbeLAC = MakeField("lbeLAC", QStringLiteral("LAC"), 313, CellColor, ServingHint);
+  for (std::size_t I = 0; QLineEdit * Detail : {lbeRxLev, lbeC1, lbePWR, lbePLMN, lbeLAC})
+    FDetailCaptions[I++] = qobject_cast<QLabel*>(
+        Detail->parentWidget()->findChild<QLabel*>(Detail->objectName() + QStringLiteral("Label")));
 
   memStat = new QPlainTextEdit(this);
   memStat->setObjectName(QStringLiteral("memStat"));
@@ -201,7 +204,8 @@ void TForm3::BuildControls() {
                                              {"sttBSIC", "BSIC", 235},
                                              {"sttCellID", "CellID", 262}}};
   for (const TRow& Row : Rows) {
-    MakeLabel(QString::fromLatin1(Row.Caption), 233, Row.Top + 3, false);
+    FRowCaptions[static_cast<std::size_t>(&Row - Rows.data())] =
+        MakeLabel(QString::fromLatin1(Row.Caption), 233, Row.Top + 3, false);
     for (int I = 0; I < 7; ++I) {
       auto* Cell = new QLabel(this);
       Cell->setObjectName(QString::fromLatin1(Row.Prefix) + QString::number(I));

@@ -2,6 +2,9 @@
 # real driver against the simulator on a pseudo-terminal.
 vantrel_add_test(tst_monitorwindow SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_monitorwindow.cpp
                  LIBS vantrel_gui util)
+# The window fed the copies of real replies, to see the captions and scales of each technology.
+target_compile_definitions(tst_monitorwindow PRIVATE
+                           VANTREL_REPLIES_DIR="${CMAKE_CURRENT_LIST_DIR}/data/modem-replies")
 vantrel_add_test(tst_serialsettings SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_serialsettings.cpp
                  LIBS vantrel_gui)
 vantrel_add_test(tst_e2e_monitor SIM SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_e2e_monitor.cpp

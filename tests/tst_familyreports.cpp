@@ -94,6 +94,34 @@ QList<QByteArray> Lines(const QByteArray& Reply) {
   return SplitReplyLines(Reply);
 }
 
+// The replies of Files ("a.txt+b.txt": read together, as the cycle hands them on).
+QList<QByteArray> DataFiles(const QString& Files) {
+  QList<QByteArray> Lines;
+  for (const QString& Name : Files.split('+')) Lines += DataFile(Name);
+  return Lines;
+}
+
+// Tech channel|band|level|bar, then RxLev,C1,PWR,Ec/Io-or-RSRQ,SINR,RSSI,PLMN,LAC-or-TAC.
+QString TechServingShown(const TServingCellView& View) {
+  return QStringLiteral("%1 %2|%3|%4|%5 %6")
+      .arg(TechName(View.Cell.Tech), Shown(View.Channel), Shown(View.Band), Shown(View.Level))
+      .arg(View.Bar.Position)
+      .arg(QStringList{View.RxLev, View.C1, View.Pwr, View.Quality, View.Sinr, View.Rssi, View.Plmn,
+                       View.Lac}
+               .join(','));
+}
+
+// Tech channel|band|level of each filled column, "." for an emptied one.
+QString TechNeighboursShown(const std::vector<TNeighbourColumnView>& Columns) {
+  QStringList Words;
+  for (const TNeighbourColumnView& Column : Columns)
+    Words.append(Column.Channel.Text.isEmpty()
+                     ? QStringLiteral(".")
+                     : TechName(Column.Cell.Tech) + ' ' + Shown(Column.Channel) + '|' +
+                           Shown(Column.Band) + '|' + Shown(Column.Level));
+  return Words.join(' ');
+}
+
 const QString SixEmptied = QStringLiteral("|| || || || || ||");
 const QString SixUnidentified = QStringLiteral("/ / / / / /");
 
@@ -110,6 +138,8 @@ class TestFamilyReports : public QObject {
 
   void RealReplies_data();
   void RealReplies();
+  void RealLteReplies_data();
+  void RealLteReplies();
   void NotAReport_data();
   void NotAReport();
   void Serving_data();
@@ -122,24 +152,50 @@ class TestFamilyReports : public QObject {
 void TestFamilyReports::ChooseFamily_data() {
   QTest::addColumn<QByteArray>("Manufacturer");
   QTest::addColumn<TReportFamily>("Family");
-  QTest::newRow("SIMCOM_Ltd") << QByteArray("SIMCOM_Ltd") << TReportFamily::rfCeng;
-  QTest::newRow("SIMCOM_SIM800H") << QByteArray("SIMCOM_SIM800H") << TReportFamily::rfCeng;
-  QTest::newRow("lower case, blanks") << QByteArray("  simcom_ltd \r") << TReportFamily::rfCeng;
-  QTest::newRow("Telit") << QByteArray("Telit") << TReportFamily::rfMoni;
-  QTest::newRow("TELIT inside") << QByteArray("by TELIT") << TReportFamily::rfMoni;
-  QTest::newRow("WAVECOM, leading blank") << QByteArray(" WAVECOM MODEM") << TReportFamily::rfCced;
-  QTest::newRow("Sierra Wireless") << QByteArray("Sierra Wireless") << TReportFamily::rfCced;
-  QTest::newRow("SIEMENS") << QByteArray("SIEMENS") << TReportFamily::rfMonitor;
-  QTest::newRow("other maker") << QByteArray("Vantrel Labs") << TReportFamily::rfMonitor;
-  QTest::newRow("empty") << QByteArray() << TReportFamily::rfMonitor;
-  QTest::newRow("SIMCO is not SIMCOM") << QByteArray("SIMCO") << TReportFamily::rfMonitor;
-  QTest::newRow("split by a blank") << QByteArray("SIM COM") << TReportFamily::rfMonitor;
+  QTest::addColumn<QByteArray>("Model");
+  QTest::newRow("SIMCOM_Ltd") << QByteArray("SIMCOM_Ltd") << TReportFamily::rfCeng << QByteArray();
+  QTest::newRow("SIMCOM_SIM800H") << QByteArray("SIMCOM_SIM800H") << TReportFamily::rfCeng
+                                  << QByteArray();
+  QTest::newRow("lower case, blanks")
+      << QByteArray("  simcom_ltd \r") << TReportFamily::rfCeng << QByteArray();
+  QTest::newRow("Telit") << QByteArray("Telit") << TReportFamily::rfMoni << QByteArray();
+  QTest::newRow("TELIT inside") << QByteArray("by TELIT") << TReportFamily::rfMoni << QByteArray();
+  QTest::newRow("WAVECOM, leading blank")
+      << QByteArray(" WAVECOM MODEM") << TReportFamily::rfCced << QByteArray();
+  QTest::newRow("Sierra Wireless")
+      << QByteArray("Sierra Wireless") << TReportFamily::rfCced << QByteArray();
+  QTest::newRow("SIEMENS") << QByteArray("SIEMENS") << TReportFamily::rfMonitor << QByteArray();
+  QTest::newRow("other maker") << QByteArray("Vantrel Labs") << TReportFamily::rfMonitor
+                               << QByteArray();
+  QTest::newRow("empty") << QByteArray() << TReportFamily::rfMonitor << QByteArray();
+  QTest::newRow("SIMCO is not SIMCOM")
+      << QByteArray("SIMCO") << TReportFamily::rfMonitor << QByteArray();
+  QTest::newRow("split by a blank")
+      << QByteArray("SIM COM") << TReportFamily::rfMonitor << QByteArray();
+  const QByteArray Qualcomm("QUALCOMM INCORPORATED");
+  QTest::newRow("Quectel") << QByteArray("Quectel") << TReportFamily::rfQuectel
+                           << QByteArray("EC25");
+  QTest::newRow("Quectel M95") << QByteArray("Quectel_Ltd") << TReportFamily::rfQuectel
+                               << QByteArray("Quectel_M95");
+  QTest::newRow("EG25-G as QUALCOMM") << Qualcomm << TReportFamily::rfQuectel << QByteArray("EG25");
+  for (const char* Model : {"EC21", "EG91", "EC200T", "EP06", "BG96", "bg95-m3"})
+    QTest::newRow(Model) << Qualcomm << TReportFamily::rfQuectel << QByteArray(Model);
+  QTest::newRow("QUALCOMM, other model") << Qualcomm << TReportFamily::rfMonitor << QByteArray("X");
+  const QByteArray Simcom("SIMCOM INCORPORATED");
+  QTest::newRow("SIM7600") << Simcom << TReportFamily::rfCpsi << QByteArray("SIMCOM_SIM7600E-H");
+  QTest::newRow("SIM7500") << Simcom << TReportFamily::rfCpsi << QByteArray("SIMCOM_SIM7500A");
+  for (const char* Model : {"SIMCOM_SIM7000E", "SIM7070G", "SIMCOM_SIM7080G"})
+    QTest::newRow(Model) << Simcom << TReportFamily::rfCpsiCeng << QByteArray(Model);
+  QTest::newRow("SIM800 keeps CENG")
+      << QByteArray("SIMCOM_Ltd") << TReportFamily::rfCeng << QByteArray("SIMCOM_SIM800L");
 }
 
 void TestFamilyReports::ChooseFamily() {
   QFETCH(QByteArray, Manufacturer);
   QFETCH(TReportFamily, Family);
-  QCOMPARE(ChooseReportFamily(Manufacturer), Family);
+  QFETCH(QByteArray, Model);
+  if (Model.isEmpty()) QCOMPARE(ChooseReportFamily(Manufacturer), Family);
+  QCOMPARE(ChooseReportFamily(Manufacturer, Model), Family);
 }
 
 void TestFamilyReports::CommandsAndNames_data() {
@@ -153,6 +209,14 @@ void TestFamilyReports::CommandsAndNames_data() {
   QTest::newRow("CCED") << TReportFamily::rfCced << QByteArray("AT+CCED=0,3\r") << "AT+CCED";
   QTest::newRow("monitor") << TReportFamily::rfMonitor << QByteArray("AT^MONI\rAT^MONP\rAT^SMONC\r")
                            << "AT^MONI";
+  QTest::newRow("QENG") << TReportFamily::rfQuectel
+                        << QByteArray("AT+QENG=\"servingcell\"\rAT+QENG=\"neighbourcell\"\r")
+                        << "AT+QENG";
+  QTest::newRow("QENG 2G") << TReportFamily::rfQuectel2g << QByteArray("AT+QENG=1,1\rAT+QENG?\r")
+                           << "AT+QENG";
+  QTest::newRow("CPSI") << TReportFamily::rfCpsi << QByteArray("AT+CPSI?\r") << "AT+CPSI?";
+  QTest::newRow("CPSI, CENG") << TReportFamily::rfCpsiCeng
+                              << QByteArray("AT+CPSI?\rAT+CENG=1,1\rAT+CENG?\r") << "AT+CPSI?";
 }
 
 void TestFamilyReports::CommandsAndNames() {
@@ -214,6 +278,136 @@ void TestFamilyReports::RealReplies() {
   QCOMPARE(IdentitiesShown(*View.Identities), Identities);
   // The history sample is the level shown.
   QCOMPARE(QString::number(View.Serving->Cell.Level), View.Serving->Level.Text);
+}
+
+void TestFamilyReports::RealLteReplies_data() {
+  QTest::addColumn<QString>("Files");
+  QTest::addColumn<TReportFamily>("Family");
+  QTest::addColumn<QString>("Serving");
+  QTest::addColumn<QString>("Neighbours");
+  QTest::addColumn<QString>("Identities");
+  const TReportFamily Quectel = TReportFamily::rfQuectel;
+  const TReportFamily Quectel2g = TReportFamily::rfQuectel2g;
+  const TReportFamily Cpsi = TReportFamily::rfCpsiCeng;
+  QTest::newRow("quectel/qeng-serving-gsm.txt+quectel/qeng-neighbour-gsm.txt")
+      << "quectel/qeng-serving-gsm.txt+quectel/qeng-neighbour-gsm.txt" << Quectel
+      << "GSM 82|900|-52|-52 -,53,-,,,,46000,9340"
+      << "GSM 33|900|-83 GSM 614|1800|-87 GSM 16|900|-92 GSM 616|1800|-90 GSM 622|1800|-93 ."
+      << "35/4903 33/4673 60/4552 58/4902 3/4043 24/5303 /";
+  QTest::newRow("quectel/qeng-serving-gsm-connect-manual.txt")
+      << "quectel/qeng-serving-gsm-connect-manual.txt" << Quectel
+      << "GSM 94|900|-61|-61 14,0,5,,,,46000,21770"
+      << ". . . . . ."
+      << "23/11193 / / / / / /";
+  QTest::newRow("quectel/qeng-serving-gsm-limited-manual.txt")
+      << "quectel/qeng-serving-gsm-limited-manual.txt" << Quectel
+      << "GSM 123|900|-67|-67 14,30,5,,,,46001,21764"
+      << ". . . . . ."
+      << "52/11093 / / / / / /";
+  QTest::newRow("quectel/qeng-serving-wcdma.txt+quectel/qeng-neighbour-wcdma-manual.txt")
+      << "quectel/qeng-serving-wcdma.txt+quectel/qeng-neighbour-wcdma-manual.txt" << Quectel
+      << "UMTS 3037|B8|-94|-95 -,-,-,-15,-,-,51503,15026"
+      << "UMTS 10713|B1|-88 UMTS 10713|B1|-87 UMTS 10713|B1|-88 UMTS 10713|B1|-91 UMTS "
+         "10713|B1|-91 UMTS 10713|B1|-94"
+      << "352/190181119 398/ 331/ 290/ 397/ 114/ 332/";
+  QTest::newRow("quectel/qeng-serving-lte-fdd.txt+quectel/qeng-neighbour-lte-fdd.txt")
+      << "quectel/qeng-serving-lte-fdd.txt+quectel/qeng-neighbour-lte-fdd.txt" << Quectel
+      << "LTE 6300|B20|-104|-88 -,-,-,-9,11,-78,21401,1539"
+      << "LTE 6300|B20|-105 . . . . ."
+      << "188/124217865 188/ / / / / /";
+  QTest::newRow("quectel/qeng-serving-lte-fdd.txt+quectel/qeng-neighbour-lte-measured.txt")
+      << "quectel/qeng-serving-lte-fdd.txt+quectel/qeng-neighbour-lte-measured.txt" << Quectel
+      << "LTE 6300|B20|-104|-88 -,-,-,-9,11,-78,21401,1539"
+      << "LTE 1250|B3|-88 LTE 1250|B3|-92 LTE 1551|B3|-88 LTE 1551|B3|-98 LTE 1551|B3|-89 LTE "
+         "1551|B3|-100"
+      << "188/124217865 193/ 396/ 193/ 396/ 378/ 178/";
+  QTest::newRow("quectel/qeng-serving-lte-tdd.txt+quectel/qeng-neighbour-lte-tdd.txt")
+      << "quectel/qeng-serving-lte-tdd.txt+quectel/qeng-neighbour-lte-tdd.txt" << Quectel
+      << "LTE 38950|B40|-90|-79 -,-,-,-7,24,-62,46000,9340"
+      << "LTE 38950|B40|-90 . . . . ."
+      << "401/205597827 401/ / / / / /";
+  QTest::newRow("quectel/qeng-serving-lte-tdd.txt+quectel/qeng-neighbour-lte-with-gsm-manual.txt")
+      << "quectel/qeng-serving-lte-tdd.txt+quectel/qeng-neighbour-lte-with-gsm-manual.txt"
+      << Quectel << "LTE 38950|B40|-90|-79 -,-,-,-7,24,-62,46000,9340"
+      << "LTE 38950|B40|-88 . . . . ."
+      << "401/205597827 276/ / / / / /";
+  QTest::newRow("quectel/qeng-serving-catm.txt")
+      << "quectel/qeng-serving-catm.txt" << Quectel
+      << "LTE 6200|B20|-105|-89 -,-,-,-11,10,-76,26203,11003"
+      << ". . . . . ."
+      << "187/3123715 / / / / / /";
+  QTest::newRow("quectel/qeng-serving-search-manual.txt")
+      << "quectel/qeng-serving-search-manual.txt" << Quectel << " |||-114 ,,,,,,,"
+      << ". . . . . ."
+      << "/ / / / / / /";
+  QTest::newRow("quectel-2g/qeng-dump.txt")
+      << "quectel-2g/qeng-dump.txt" << Quectel2g << "GSM 1|900|-68|-68 5,147,5,,,,40420,15002"
+      << "GSM 8|900|-71 GSM 12|900|-77 GSM 9|900|-85 GSM 5|900|-95 GSM 3|900|-96 GSM 6|900|-101"
+      << "63/5161 32/5162 19/5163 35/35971 61/35662 18/35661 19/11513";
+  QTest::newRow("quectel-2g/qeng-serving-only.txt")
+      << "quectel-2g/qeng-serving-only.txt" << Quectel2g
+      << "GSM 554|1800|-95|-95 10,18,0,,,,46000,28936"
+      << ". . . . . ."
+      << "41/32964 / / / / / /";
+  QTest::newRow("simcom-lte/cpsi-catm-sim7000.txt+simcom-lte/ceng-lte-sim7000-capture.txt")
+      << "simcom-lte/cpsi-catm-sim7000.txt+simcom-lte/ceng-lte-sim7000-capture.txt" << Cpsi
+      << "LTE 5900|B18|-84|-75 -,-,-,-8,18,-60,44052,24673"
+      << "LTE 1550|B3|-88 . . . . ."
+      << "94/33815299 414/ / / / / /";
+  QTest::newRow("simcom-lte/cpsi-gsm-sim7000.txt")
+      << "simcom-lte/cpsi-gsm-sim7000.txt" << Cpsi << "GSM 79|900|-83|-83 -,24,-,,,,26201,38701"
+      << ". . . . . ."
+      << "/5559 / / / / / /";
+  QTest::newRow("simcom-lte/cpsi-gsm-sim7600.txt")
+      << "simcom-lte/cpsi-gsm-sim7600.txt" << Cpsi << "GSM 4|900|-67|-67 -,40,-,,,,26202,287"
+      << ". . . . . ."
+      << "/14822 / / / / / /";
+  QTest::newRow("simcom-lte/cpsi-lte-sim7600.txt")
+      << "simcom-lte/cpsi-lte-sim7600.txt" << Cpsi
+      << "LTE 6200|B20|-109|-92 -,-,-,-18,8,-74,22802,40100"
+      << ". . . . . ."
+      << "46/20964868 / / / / / /";
+  QTest::newRow("simcom-lte/cpsi-nbiot-sim7000.txt")
+      << "simcom-lte/cpsi-nbiot-sim7000.txt" << Cpsi
+      << "LTE 3740|B8|-75|-68 -,-,-,-12,13,-63,44020,4482"
+      << ". . . . . ."
+      << "293/10171378 / / / / / /";
+  QTest::newRow("simcom-lte/cpsi-no-service.txt")
+      << "simcom-lte/cpsi-no-service.txt" << Cpsi << " |||-114 ,,,,,,,"
+      << ". . . . . ."
+      << "/ / / / / / /";
+  QTest::newRow("simcom-lte/cpsi-wcdma-sim5320.txt")
+      << "simcom-lte/cpsi-wcdma-sim5320.txt" << Cpsi
+      << "UMTS 4436|B5|-83|-87 -,-,500,-13,-,-,50501,338"
+      << ". . . . . ."
+      << "214/14302219 / / / / / /";
+  QTest::newRow("simcom-lte/ceng-lte-sim7000-capture.txt")
+      << "simcom-lte/ceng-lte-sim7000-capture.txt" << Cpsi
+      << "LTE 1550|B3|-73|-67 -,-,-,-12,17,-47,28405,102"
+      << "LTE 1550|B3|-88 . . . . ."
+      << "339/303617 414/ / / / / /";
+}
+
+void TestFamilyReports::RealLteReplies() {
+  QFETCH(QString, Files);
+  QFETCH(TReportFamily, Family);
+  QFETCH(QString, Serving);
+  QFETCH(QString, Neighbours);
+  QFETCH(QString, Identities);
+
+  const QList<QByteArray> Reply = DataFiles(Files);
+  QVERIFY2(!Reply.isEmpty(), qPrintable(Files));
+  const TFamilyView View = ReadFamilyReport(Family, Reply, TRecords{});
+  QVERIFY(View.Serving && View.Neighbours && View.Identities);
+  QCOMPARE(TechServingShown(*View.Serving), Serving);
+  QCOMPARE(TechNeighboursShown(*View.Neighbours), Neighbours);
+  QCOMPARE(IdentitiesShown(*View.Identities), Identities);
+  // Bars and colours stand on the GSM scale; the history sample is the level shown.
+  QCOMPARE(View.Serving->Bar.Position,
+           GsmScaleLevel(View.Serving->Cell.Tech, View.Serving->Cell.Level));
+  QCOMPARE(View.Serving->Bar.Color, LevelColor(View.Serving->Bar.Position));
+  if (!View.Serving->Level.Text.isEmpty())
+    QCOMPARE(QString::number(View.Serving->Cell.Level), View.Serving->Level.Text);
 }
 
 void TestFamilyReports::NotAReport_data() {

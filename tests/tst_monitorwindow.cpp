@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -12,12 +13,14 @@
 #include <QSocketNotifier>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 
 #include "core/CycleCaption.h"
+#include "core/LevelHistory.h"
+#include "core/ReplyText.h"
 #include "gui/LevelBar.h"
 #include "gui/monitor_window.h"
-#include "core/LevelHistory.h"
 #include "serial/SerialPortDriver.h"
 
 using TReplyPieces = QList<std::pair<int, QByteArray>>;
@@ -90,6 +93,8 @@ class TestMonitorWindow : public QObject {
   void execCommandDropsEarlierBytes();
   void execCommandOnClosedPortTimesOut();
   void closeRequestDuringWait();
+  void technologyShapesTheWindow_data();
+  void technologyShapesTheWindow();
 };
 
 void TestMonitorWindow::startState() {
@@ -315,3 +320,99 @@ void TestMonitorWindow::closeRequestDuringWait() {
 
 QTEST_MAIN(TestMonitorWindow)
 #include "tst_monitorwindow.moc"
+
+namespace {
+
+// A reply from the copies of real replies ("quectel/x.txt"), or written out ("=...").
+QList<QByteArray> ReplyOf(const QString& Step) {
+  if (Step.startsWith('=')) return SplitReplyLines(Step.mid(1).toLatin1());
+  QFile File(QStringLiteral(VANTREL_REPLIES_DIR "/") + Step);
+  return File.open(QIODevice::ReadOnly) ? SplitReplyLines(File.readAll()) : QList<QByteArray>();
+}
+
+QString TextsOf(const TForm3& W, const QStringList& Names) {
+  QStringList Texts;
+  for (const QString& Name : Names) {
+    const QWidget* Widget = W.findChild<QWidget*>(Name);
+    if (const auto* Label = qobject_cast<const QLabel*>(Widget)) Texts << Label->text();
+    if (const auto* Edit = qobject_cast<const QLineEdit*>(Widget)) Texts << Edit->text();
+  }
+  return Texts.join('|');
+}
+
+}  // namespace
+
+void TestMonitorWindow::technologyShapesTheWindow_data() {
+  // Replies, each shown as one cycle's report; "a&b" are read together.
+  QTest::addColumn<QStringList>("Steps");
+  QTest::addColumn<QString>("Rows");     // row captions, then detail captions
+  QTest::addColumn<QString>("Serving");  // band|channel|level|bar, then the five details
+  QTest::addColumn<QString>("Column1");  // band|channel|level|bar of the first neighbour
+  QTest::addColumn<int>("Samples");
+  QTest::addColumn<QString>("Axis");
+
+  const QString Gsm = "quectel/qeng-serving-gsm.txt&quectel/qeng-neighbour-gsm.txt";
+  const QString Lte = "quectel/qeng-serving-lte-fdd.txt&quectel/qeng-neighbour-lte-measured.txt";
+  const QString GsmRows = "GSM Band|Channel|RxLevel|BSIC|CellID|RxLev|C1|PWR|PLMN|LAC";
+  const QString LteRows = "Band|EARFCN|RSRP|PCI|CellID|RSRQ|SINR|RSSI|PLMN|TAC";
+  QTest::newRow("GSM as ever") << QStringList{Gsm, Gsm} << GsmRows
+                               << "900|82|-52|-52|-|53|-|46000|9340"
+                               << "900|33|-83|-83" << 2 << "-113..-47";
+  QTest::newRow("GSM, then LTE starts again")
+      << QStringList{Gsm, Gsm, Lte} << LteRows << "B20|6300|-104|-88|-9|11|-78|21401|1539"
+      << "B3|1250|-88|-77" << 1 << "-140..-44";
+  QTest::newRow("LTE, then searching")
+      << QStringList{Lte, "quectel/qeng-serving-search-manual.txt"} << LteRows << "|||-113|||||"
+      << "|||-113" << 1 << "-140..-44";
+  QTest::newRow("UMTS")
+      << QStringList{"quectel/qeng-serving-wcdma.txt&quectel/qeng-neighbour-wcdma-manual.txt"}
+      << "Band|UARFCN|RSCP|PSC|CellID|Ec/Io|RSSI|PWR|PLMN|LAC"
+      << "B8|3037|-94|-95|-15|-|-|51503|15026"
+      << "B1|10713|-88|-91" << 1 << "-120..-25";
+  // A neighbour of another technology names it in front of its band.
+  QTest::newRow("GSM with an LTE neighbour")
+      << QStringList{"quectel/qeng-serving-gsm.txt&=+QENG: \"neighbourcell\",\"LTE\",6300,"
+                     "188,-100,-10\r\nOK\r\n"}
+      << GsmRows << "900|82|-52|-52|-|53|-|46000|9340" << "LTE B20|6300|-100|-86" << 1
+      << "-113..-47";
+}
+
+void TestMonitorWindow::technologyShapesTheWindow() {
+  QFETCH(QStringList, Steps);
+  QFETCH(QString, Rows);
+  QFETCH(QString, Serving);
+  QFETCH(QString, Column1);
+  QFETCH(int, Samples);
+  QFETCH(QString, Axis);
+
+  TForm3 W;
+  for (const QString& Step : Steps) {
+    QList<QByteArray> Lines;
+    for (const QString& Part : Step.split('&')) Lines += ReplyOf(Part);
+    QVERIFY2(!Lines.isEmpty(), qPrintable(Step));
+    W.ShowReport(TReportFamily::rfQuectel, Lines);
+  }
+  QStringList Captions;
+  // The row captions stand left of the grid, from top to bottom.
+  QList<QLabel*> RowLabels;
+  for (QLabel* Label : W.findChildren<QLabel*>())
+    if (Label->x() == 233) RowLabels << Label;
+  std::sort(RowLabels.begin(), RowLabels.end(),
+            [](const QLabel* A, const QLabel* B) { return A->y() < B->y(); });
+  for (const QLabel* Label : RowLabels) Captions << Label->text();
+  Captions << TextsOf(
+      W, {"lbeRxLevLabel", "lbeC1Label", "lbePWRLabel", "lbePLMNLabel", "lbeLACLabel"});
+  QCOMPARE(Captions.join('|'), Rows);
+
+  const auto Bar = [&W](int I) {
+    return QString::number(
+        W.findChild<TLevelBar*>(QStringLiteral("pbrRxLevel%1").arg(I))->Position());
+  };
+  QCOMPARE(TextsOf(W, {"sttGsmBand0", "sttChannel0", "sttRxLevel0"}) + '|' + Bar(0) + '|' +
+               TextsOf(W, {"lbeRxLev", "lbeC1", "lbePWR", "lbePLMN", "lbeLAC"}),
+           Serving);
+  QCOMPARE(TextsOf(W, {"sttGsmBand1", "sttChannel1", "sttRxLevel1"}) + '|' + Bar(1), Column1);
+  QCOMPARE(int(W.History()->Samples().size()), Samples);
+  QCOMPARE(QStringLiteral("%1..%2").arg(W.History()->ScaleLow()).arg(W.History()->ScaleHigh()),
+           Axis);
+}

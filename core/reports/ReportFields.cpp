@@ -40,11 +40,37 @@ struct TColumn {
   TCellText Bsic, CellId;
 };
 
+// GSM "900", "1800", ...; UMTS and LTE "B" and the band number; "-" for a channel in no band.
+TCellText BandOf(const TCellFields& Fields, TCellInfo& Cell, std::optional<std::int32_t> Channel) {
+  int Band = 0;
+  switch (Fields.Tech) {
+    case TRadioTech::rtGsm:
+      if (Channel) Cell.Band = ChannelBand(*Channel);
+      return TCellText{BandText(Cell.Band), Cell.Band != TGsmBand::gbNone};
+    case TRadioTech::rtUmts:
+      if (Channel) Band = UmtsBandOfUarfcn(*Channel);
+      break;
+    case TRadioTech::rtLte:
+      Band = Fields.BandNumber;
+      if (Band == 0 && Channel) Band = LteBandOfEarfcn(*Channel);
+      break;
+    case TRadioTech::rtNone:
+      break;
+  }
+  if (Band == 0) return TCellText{QStringLiteral("-"), false};
+  return TCellText{QStringLiteral("B%1").arg(Band), true};
+}
+
+bool ReadId(const QByteArray& Text, bool Decimal, std::int32_t& Value) {
+  return Decimal ? TryParseInt(Text, Value) : TryParseHex(Text, Value);
+}
+
 TColumn ReadColumn(const TCellFields& Fields, const TCellInfo& Previous) {
   TColumn Own;
   TNeighbourColumnView& Column = Own.Grid;
   TCellInfo& Cell = Column.Cell;
   Cell = Previous;
+  Cell.Tech = Fields.Tech;
 
   Cell.Band = TGsmBand::gbNone;
   const QByteArray Channel = TrimBlanks(Fields.Channel);
@@ -52,15 +78,14 @@ TColumn ReadColumn(const TCellFields& Fields, const TCellInfo& Previous) {
   Column.Channel.Valid = TryParseInt(Channel, Value);
   if (Column.Channel.Valid) {
     Cell.Channel = Low16Signed(Value);
-    Cell.Band = ChannelBand(Value);
     Column.Channel.Text = QString::number(Value);  // "0081" shows as "81"
   } else {
     Column.Channel.Text = Latin1(Channel);
   }
-  Column.Band.Text = BandText(Cell.Band);
-  Column.Band.Valid = Cell.Band != TGsmBand::gbNone;
+  Column.Band = BandOf(Fields, Cell,
+                       Column.Channel.Valid ? std::optional<std::int32_t>(Value) : std::nullopt);
 
-  Cell.Level = NoLevel;
+  Cell.Level = NoLevelOf(Cell.Tech);
   Column.Level.Valid = Fields.LevelDbm.has_value();
   if (Fields.LevelDbm) {
     Cell.Level = Low16Signed(*Fields.LevelDbm);
@@ -68,7 +93,8 @@ TColumn ReadColumn(const TCellFields& Fields, const TCellInfo& Previous) {
   } else {
     Column.Level.Text = Latin1(TrimBlanks(Fields.LevelText));
   }
-  Column.Bar = TBarView{Cell.Level, LevelColor(Cell.Level)};
+  const std::int16_t Bar = GsmScaleLevel(Cell.Tech, Cell.Level);
+  Column.Bar = TBarView{Bar, LevelColor(Bar)};
 
   Cell.Bsic = 0;
   Cell.CellId = 0;
@@ -83,7 +109,7 @@ TColumn ReadColumn(const TCellFields& Fields, const TCellInfo& Previous) {
     }
     if (Fields.CellId) {
       const QByteArray CellId = TrimBlanks(*Fields.CellId);
-      Own.CellId.Valid = TryParseHex(CellId, Value);
+      Own.CellId.Valid = ReadId(CellId, Fields.DecimalIds, Value);
       if (Own.CellId.Valid) {
         Cell.CellId = Low16(Value);
         Own.CellId.Text = QString::number(Value);
@@ -109,8 +135,28 @@ QString ReadPlmn(const TCellFields& Fields, TCellInfo& Cell) {
   return PlmnText(Cell.Mcc, Cell.Mnc, TrimBlanks(*Fields.Mnc).size() == 3);
 }
 
-QString ReadLac(const std::optional<QByteArray>& Field, TCellInfo& Cell) {
-  return Field ? ::ReadLac(*Field, Cell) : QStringLiteral("-");
+QString ReadLac(const TCellFields& Fields, TCellInfo& Cell) {
+  if (!Fields.Lac) return QStringLiteral("-");
+  if (!Fields.DecimalIds) return ::ReadLac(*Fields.Lac, Cell);
+  std::int32_t Value = 0;
+  if (!ParseDecimal(*Fields.Lac, Value)) return QStringLiteral("-");
+  Cell.Lac = Low16(Value);
+  return QString::number(Cell.Lac);
+}
+
+// A quality or a level shown in whole dB, "-" when not reported.
+QString MeasureText(const std::optional<QByteArray>& Field, bool Quality) {
+  const std::optional<double> Value = Field ? ReadMeasure(*Field, Quality) : std::nullopt;
+  return Value ? QString::number(RoundHalfAway(*Value)) : QStringLiteral("-");
+}
+
+// The serving view of a modem that has no cell: empty texts, an emptied record, an empty bar.
+TServingCellView NoServingCell() {
+  TServingCellView View;
+  View.Cell.Tech = TRadioTech::rtNone;
+  View.Cell.Level = NoLevel;
+  View.Bar = TBarView{NoLevel, LevelColor(NoLevel)};
+  return View;
 }
 
 }  // namespace
@@ -152,6 +198,21 @@ std::optional<QByteArray> FieldAt(const QList<QByteArray>& Fields, qsizetype Ind
   return Fields[Index];
 }
 
+std::optional<QByteArray> ValueAt(const QList<QByteArray>& Fields, qsizetype Index) {
+  std::optional<QByteArray> Field = FieldAt(Fields, Index);
+  if (!Field || IsNoValue(*Field)) return std::nullopt;
+  QByteArray Text = TrimBlanks(*Field);
+  if (Text.size() >= 2 && Text.startsWith('"') && Text.endsWith('"'))
+    Text = Text.mid(1, Text.size() - 2);
+  return Text;
+}
+
+std::optional<std::int32_t> WholeLevel(const std::optional<QByteArray>& Field) {
+  const std::optional<double> Value = Field ? ReadMeasure(*Field, false) : std::nullopt;
+  if (!Value) return std::nullopt;
+  return RoundHalfAway(*Value);
+}
+
 std::optional<std::int32_t> DbmFromRxLev(const QByteArray& Text, std::int32_t DbmAtZero) {
   std::int32_t RxLev = 0;
   if (!ParseDecimal(Text, RxLev) || RxLev < 0 || RxLev > 63) return std::nullopt;
@@ -190,14 +251,24 @@ TFamilyView BuildFamilyView(const TCellFields& Serving,
                             const std::array<std::optional<TCellFields>, 6>& Neighbours,
                             const std::array<TCellInfo, 7>& Previous) {
   std::array<TColumn, 7> Columns;
-  Columns[0] = ReadColumn(Serving, Previous[0]);
   TServingCellView View;
-  TCellInfo& Own = Columns[0].Grid.Cell;
-  View.RxLev = ReadDetail(Serving.RxLev, Own.RxLev);
-  View.C1 = ReadDetail(Serving.C1, Own.C1);
-  View.Pwr = ReadDetail(Serving.Pwr, Own.Pwr);
-  View.Plmn = ReadPlmn(Serving, Own);
-  View.Lac = ReadLac(Serving.Lac, Own);
+  if (Serving.Tech == TRadioTech::rtNone) {
+    View = NoServingCell();
+    Columns[0].Grid.Cell = View.Cell;
+  } else {
+    Columns[0] = ReadColumn(Serving, Previous[0]);
+    TCellInfo& Own = Columns[0].Grid.Cell;
+    View.RxLev = ReadDetail(Serving.RxLev, Own.RxLev);
+    View.C1 = ReadDetail(Serving.C1, Own.C1);
+    View.Pwr = ReadDetail(Serving.Pwr, Own.Pwr);
+    View.Plmn = ReadPlmn(Serving, Own);
+    View.Lac = ReadLac(Serving, Own);
+    if (Serving.Tech != TRadioTech::rtGsm) {
+      View.Quality = MeasureText(Serving.Quality, true);
+      View.Rssi = MeasureText(Serving.Rssi, false);
+      View.Sinr = Serving.Sinr ? Latin1(TrimBlanks(*Serving.Sinr)) : QStringLiteral("-");
+    }
+  }
 
   for (std::size_t K = 0; K < Neighbours.size(); ++K) {
     const std::optional<TCellFields>& Fields = Neighbours[K];
@@ -210,15 +281,18 @@ TFamilyView BuildFamilyView(const TCellFields& Serving,
     std::int32_t Value = 0;
     if (Fields->Mcc && ParseDecimal(*Fields->Mcc, Value)) Cell.Mcc = Low16(Value);
     if (Fields->Mnc && ParseDecimal(*Fields->Mnc, Value)) Cell.Mnc = Low16(Value);
-    if (Fields->Lac && TryParseHex(TrimBlanks(*Fields->Lac), Value)) Cell.Lac = Low16(Value);
+    if (Fields->Lac && ReadId(TrimBlanks(*Fields->Lac), Fields->DecimalIds, Value))
+      Cell.Lac = Low16(Value);
   }
 
-  const TNeighbourColumnView& Grid = Columns[0].Grid;
-  View.Cell = Grid.Cell;
-  View.Channel = Grid.Channel;
-  View.Band = Grid.Band;
-  View.Level = Grid.Level;
-  View.Bar = Grid.Bar;
+  if (Serving.Tech != TRadioTech::rtNone) {
+    const TNeighbourColumnView& Grid = Columns[0].Grid;
+    View.Cell = Grid.Cell;
+    View.Channel = Grid.Channel;
+    View.Band = Grid.Band;
+    View.Level = Grid.Level;
+    View.Bar = Grid.Bar;
+  }
 
   TFamilyView Family;
   Family.Serving = View;

@@ -40,6 +40,7 @@ std::optional<std::int32_t> DbmFromText(const QByteArray& Text);
 // What a reply gives for one cell, as the texts it prints them with. A field the family does
 // not report is nullopt; one it reports but left empty is an empty text.
 struct TCellFields {
+  TRadioTech Tech = TRadioTech::rtGsm;
   QByteArray Channel;                    // decimal
   QByteArray LevelText;                  // shown in red when LevelDbm is unset
   std::optional<std::int32_t> LevelDbm;  // the level in dBm, when LevelText reads as one
@@ -47,9 +48,19 @@ struct TCellFields {
   std::optional<QByteArray> CellId;      // hexadecimal; zero or FFFF means not read
   std::optional<QByteArray> Mcc, Mnc;    // decimal; an empty or zero MCC means not read
   std::optional<QByteArray> Lac;         // hexadecimal
+  bool DecimalIds = false;               // CellId and Lac are written in decimal instead
+  int BandNumber = 0;                    // the band the modem names (LTE), 0 when it names none
   // Serving cell details, only where the family has a field of that meaning.
   std::optional<QByteArray> RxLev, C1, Pwr;
+  std::optional<QByteArray> Quality, Sinr, Rssi;  // Ec/Io or RSRQ, SINR, RSSI
 };
+
+// Field Index with the quotes around it taken off, or nullopt when the list is shorter or the
+// field is one of the ways of writing "no value" (IsNoValue).
+std::optional<QByteArray> ValueAt(const QList<QByteArray>& Fields, qsizetype Index);
+
+// A level in whole dBm (tenths and rounding as ReadMeasure and RoundHalfAway).
+std::optional<std::int32_t> WholeLevel(const std::optional<QByteArray>& Field);
 
 // The view of a report from its cells: Serving for grid column 0, Neighbours[k] for grid column
 // k + 1 (nullopt where the reply lists no cell). Previous holds the records by grid column;
