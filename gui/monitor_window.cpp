@@ -27,11 +27,6 @@
 
 using namespace window_look;
 
-namespace {
-
-
-}  // namespace
-
 static void InitVantrelResources() {
   Q_INIT_RESOURCE(vantrel);
 }
