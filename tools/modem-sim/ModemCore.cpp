@@ -38,7 +38,7 @@ const std::string Ok = "\r\nOK\r\n";
 std::string helpText() {
   return "Usage: vantrel-modem-sim [options]\n"
          "A GSM modem on a pseudo-terminal, linked as comN in $XDG_CONFIG_HOME/vantrel/ports.\n"
-         "Prints \"READY <slave path>\" when the port can be opened.\n\n"
+         "Prints \"READY <slave path>\" when the port can be opened.\n\nOptions:\n"
          "  --port N          link name comN (default 1)\n"
          "  --no-link         do not create a link in the port map folder\n"
          "  --seed N          repeatable drift of the cell levels\n"
@@ -74,7 +74,7 @@ std::string helpText() {
          "                    ends the simulator. \"faults [fault and condition options]\"\n"
          "                    replaces the active faults and conditions (none: all off, a\n"
          "                    healthy modem camping); a hang-up counts from that line on\n"
-         "  --help            this text\n";
+         "  --help            this text\n  --version         the version\n";
 }
 
 namespace {
@@ -141,8 +141,8 @@ std::string parseArgs(const std::vector<std::string>& args, Options& out, bool f
       out.neighbours = int(n);
     } else if (faultsOnly) {
       return "not a fault option: " + a;
-    } else if (a == "--help" || a == "-h") {
-      out.help = true;
+    } else if (a == "--help" || a == "-h" || a == "--version") {
+      (a == "--version" ? out.version : out.help) = true;
     } else if (a == "--no-link") {
       out.noLink = true;
     } else if (a == "--control") {

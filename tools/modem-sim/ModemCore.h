@@ -45,6 +45,7 @@ struct Options {
   Layout layout = Layout::A;  ///< fixed by the firmware: start only
   bool control = false;       ///< read control lines from standard input
   bool help = false;
+  bool version = false;
 
   // The report commands the modem speaks, and how its firmware writes them: start only.
   Family family = Family::monitor;

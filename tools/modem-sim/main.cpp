@@ -104,6 +104,10 @@ int main(int argc, char** argv) {
     std::fputs(helpText().c_str(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::printf("vantrel-modem-sim %s\n", VANTREL_VERSION);
+    return 0;
+  }
   std::optional<ReplayScript> replay;
   if (!options.replay.empty()) {
     std::string why;
