@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   const std::int64_t Main = MonotonicNs();
   QApplication Application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vantrel"));
-  QApplication::setDesktopFileName(QStringLiteral("vantrel"));
+  QApplication::setDesktopFileName(QStringLiteral("io.github.vantrel.vantrel"));
   const std::int64_t App = MonotonicNs();
   TForm3 Form3;
   const std::int64_t Window = MonotonicNs();

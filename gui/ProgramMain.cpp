@@ -8,7 +8,7 @@ int RunMonitorProgram(QApplication& Application, const std::function<void(TForm3
   // The application title; no display name, which some platforms would append
   // to every window caption.
   QApplication::setApplicationName(QStringLiteral("Vantrel"));
-  QApplication::setDesktopFileName(QStringLiteral("vantrel"));
+  QApplication::setDesktopFileName(QStringLiteral("io.github.vantrel.vantrel"));
   QApplication::setWindowIcon(TForm3::ApplicationIcon());
   // Quit at once when the window closes, not through a posted quit event: the close may come
   // inside a wait, and a nested loop could take a posted event for itself.

@@ -22,7 +22,7 @@ bool ToInt(const std::string& Text, long long Min, long long Max, long long& Out
 std::string HelpText() {
   return "Usage: vantrel-modem-sim [options]\n"
          "A GSM modem on a pseudo-terminal, linked as comN in $XDG_CONFIG_HOME/vantrel/ports.\n"
-         "Prints \"READY <slave path>\" when the port can be opened.\n\n"
+         "Prints \"READY <slave path>\" when the port can be opened.\n\nOptions:\n"
          "  --port N          link name comN (default 1)\n"
          "  --no-link         do not create a link in the port map folder\n"
          "  --seed N          repeatable drift of the cell levels\n"
@@ -64,7 +64,8 @@ std::string HelpText() {
          "                    ends the simulator. \"faults [fault and condition options]\"\n"
          "                    replaces the active faults and conditions (none: all off, a\n"
          "                    healthy modem camping); a hang-up counts from that line on\n"
-         "  --help            this text\n";
+         "  --help            this text\n"
+         "  --version         the version\n";
 }
 
 namespace {
@@ -137,6 +138,8 @@ std::string ParseArgs(const std::vector<std::string>& Args, TSimOptions& Out, bo
       return "not a fault option: " + A;
     } else if (A == "--help" || A == "-h") {
       Out.Help = true;
+    } else if (A == "--version") {
+      Out.Version = true;
     } else if (A == "--no-link") {
       Out.NoLink = true;
     } else if (A == "--control") {

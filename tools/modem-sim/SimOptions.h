@@ -50,6 +50,7 @@ struct TSimOptions {
   TMoniLayout Layout = TMoniLayout::A;  // fixed by the firmware: start only
   bool Control = false;                 // read control lines from standard input
   bool Help = false;
+  bool Version = false;
 
   // The report commands the modem speaks, and how its firmware writes them: start only.
   TSimFamily Family = TSimFamily::Monitor;

@@ -92,6 +92,10 @@ int main(int argc, char** argv) {
     std::fputs(HelpText().c_str(), stdout);
     return 0;
   }
+  if (Options.Version) {
+    std::printf("vantrel-modem-sim %s\n", VANTREL_VERSION);
+    return 0;
+  }
   std::optional<TReplayScript> Script;
   if (!Options.Replay.empty()) {
     std::string Why;
