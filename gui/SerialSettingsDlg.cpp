@@ -1,7 +1,6 @@
 #include "gui/SerialSettingsDlg.h"
 
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -9,6 +8,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "gui/WineFont.h"
 #include "serial/SerialPortDriver.h"
 #include "serial/platform/ModemManagerInhibitor.h"
 #include "serial/platform/PortResolver.h"
@@ -29,15 +29,7 @@ namespace {
 // The dialog's rows are measured for MS Sans Serif at 11 pixels; fonts-wine ships
 // a face with its metrics. Without it the desktop's sans at the same size stands in.
 QFont DialogFont() {
-  static const QString Family = [] {
-    const int Id = QFontDatabase::addApplicationFont(
-        QStringLiteral("/usr/share/wine/fonts/ms_sans_serif.ttf"));
-    const QStringList Families = QFontDatabase::applicationFontFamilies(Id);
-    return Families.isEmpty() ? QString() : Families.first();
-  }();
-  QFont Font = Family.isEmpty() ? QFont() : QFont(Family);
-  Font.setPixelSize(11);
-  return Font;
+  return WineFont(QStringLiteral("ms_sans_serif.ttf"), {});
 }
 
 QComboBox* MakeList(QWidget* Page, const char* Name, int Top, const QStringList& Items,

@@ -1,7 +1,6 @@
 // Building the monitor window's controls: their places, colours, fonts and hints, as the
 // window is drawn before anything runs. What the controls do is in monitor_window.cpp.
 #include <QCheckBox>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -14,6 +13,7 @@
 #include "gui/LevelBar.h"
 #include "gui/MonitorWindowLook.h"
 #include "gui/RxLevelChart.h"
+#include "gui/WineFont.h"
 #include "gui/monitor_window.h"
 #include "serial/SerialPortDriver.h"
 
@@ -37,16 +37,8 @@ class TFrameShape : public QWidget {
 };
 
 QFont WindowFont() {
-  // Tahoma comes with fonts-wine outside fontconfig's folders; load it when present.
-  static const QString Family = [] {
-    const int Id =
-        QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"));
-    QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/wine/fonts/tahomabd.ttf"));
-    const QStringList Families = QFontDatabase::applicationFontFamilies(Id);
-    return Families.isEmpty() ? QStringLiteral("DejaVu Sans") : Families.first();
-  }();
-  QFont Font(Family);
-  Font.setPixelSize(11);
+  const QFont Font = WineFont(QStringLiteral("tahoma.ttf"), QStringLiteral("DejaVu Sans"));
+  WineFont(QStringLiteral("tahomabd.ttf"), {});  // the bold face of the underlined headings
   return Font;
 }
 
