@@ -83,4 +83,6 @@ class ISerialDevice {
   // True once an operation found the device gone (hung up, unplugged, its other end closed),
   // as opposed to slow; stays true until the next Open. A device that cannot tell says false.
   virtual bool HungUp() const { return false; }
+  // The descriptor to watch for readable bytes while open; -1 when the device has none.
+  virtual int Descriptor() const { return -1; }
 };

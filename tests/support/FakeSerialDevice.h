@@ -30,6 +30,7 @@ struct TFakeSerialState {
   std::uint32_t ModemBits = 0;
   bool HangUp = false;                      // the device is gone
   std::uint32_t HangUpAfter = 0xFFFFFFFFu;  // it goes once this many bytes were written
+  int QueueChecks = 0;                      // ClearCommError calls
 };
 
 class TFakeSerialDevice final : public ISerialDevice {
@@ -60,6 +61,7 @@ class TFakeSerialDevice final : public ISerialDevice {
     return true;
   }
   bool ClearCommError(std::uint32_t& InQue, std::uint32_t& OutQue) override {
+    ++S->QueueChecks;
     InQue = S->HangUp ? 0 : static_cast<std::uint32_t>(S->Input.size());
     OutQue = S->HangUp ? 0 : S->OutQue;
     return !S->HangUp;
