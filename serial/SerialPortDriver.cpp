@@ -1,5 +1,7 @@
 #include "serial/SerialPortDriver.h"
 
+#include <poll.h>
+
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
@@ -182,6 +184,16 @@ void TSerialPortDriver::ClosePort() {
   }
   FDevice->Close();
   FOpen = false;
+}
+
+void TSerialPortDriver::WaitForInput(std::uint32_t Ms) {
+  const int Fd = FOpen ? FDevice->Descriptor() : -1;
+  if (Fd < 0 || FPacketSize > 0) {
+    SleepMs(Ms);
+    return;
+  }
+  pollfd P{Fd, POLLIN, 0};
+  if (::poll(&P, 1, static_cast<int>(Ms)) < 0) SleepMs(Ms);
 }
 
 void TSerialPortDriver::PortReadable() {

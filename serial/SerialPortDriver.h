@@ -171,6 +171,11 @@ class TSerialPortDriver : public QObject {
   // The tick count the pending partial packet is timed from, -1 when none is pending.
   std::int64_t PacketStart() const { return FPacketStart; }
 
+  // Sleeps up to Ms, or less once the port has bytes to read: a wait step that ends when the
+  // reply's next bytes arrive. A closed port, a device without a descriptor or packet mode
+  // (where a partial packet stays queued) sleeps the whole time.
+  void WaitForInput(std::uint32_t Ms);
+
   // One receive poll; the driver's timer calls it every PollingDelay ms while open, and so
   // does the port's becoming readable.
   void PollWindowProc();
