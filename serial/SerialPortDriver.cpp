@@ -310,7 +310,7 @@ std::uint32_t TSerialPortDriver::TransmitTimed(const void* Data, std::uint32_t C
     if (Waited > TimeoutMs) return Sent;
     // No room (flow control holds the line) or nothing taken: the queue drains at the line's
     // pace, so look again after a moment instead of asking the device over and over.
-    SleepMs(std::min(RoomWaitMs, TimeoutMs - Waited + 1));
+    FDevice->WaitForRoom(std::min(RoomWaitMs, TimeoutMs - Waited + 1));
   }
   return Sent;
 }

@@ -359,6 +359,7 @@ class TestSerialDriver : public QObject {
     TSerialPortDriver D(std::make_unique<TFakeSerialDevice>(S), &GetTickCount);
     QVERIFY(D.OpenPort());
     S->OutQue = 2048;
+    S->SleepForRoom = true;
     S->QueueChecks = 0;
     const QByteArray Data = Bytes(40);
     QCOMPARE(D.TransmitTimed(Data.constData(), 40, 200), 0u);

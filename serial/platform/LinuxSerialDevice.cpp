@@ -141,6 +141,10 @@ void TLinuxSerialDevice::Close() {
   FModemManager.Release();
 }
 
+void TLinuxSerialDevice::WaitForRoom(std::uint32_t Ms) {
+  SleepMs(Ms);
+}
+
 bool TLinuxSerialDevice::SetCommState(const TDeviceControlBlock& Dcb) {
   if (FFd < 0) {
     errno = EBADF;

@@ -32,6 +32,9 @@ class TLinuxSerialDevice final : public ISerialDevice {
   int LastError() const override { return FLastError; }
   bool HungUp() const override { return FHungUp; }
   int Descriptor() const override { return FFd; }
+  // A short sleep: the room a send asks for is counted in the queue (TIOCOUTQ), which
+  // POLLOUT does not follow.
+  void WaitForRoom(std::uint32_t Ms) override;
 
  private:
   bool Fail();             // keeps errno, returns false; a hang-up errno marks the device gone

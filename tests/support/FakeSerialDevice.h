@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "serial/platform/SerialDevice.h"
+#include "serial/platform/Ticks.h"
 
 // What a fake device saw and what it will answer; shared with the test after the driver
 // takes ownership of the device.
@@ -31,6 +32,7 @@ struct TFakeSerialState {
   bool HangUp = false;                      // the device is gone
   std::uint32_t HangUpAfter = 0xFFFFFFFFu;  // it goes once this many bytes were written
   int QueueChecks = 0;                      // ClearCommError calls
+  bool SleepForRoom = false;                // WaitForRoom really waits (a real clock)
 };
 
 class TFakeSerialDevice final : public ISerialDevice {
@@ -85,6 +87,9 @@ class TFakeSerialDevice final : public ISerialDevice {
     S->Output.append(static_cast<const char*>(Data), Written);
     if (static_cast<std::uint32_t>(S->Output.size()) >= S->HangUpAfter) S->HangUp = true;
     return Written > 0;
+  }
+  void WaitForRoom(std::uint32_t Ms) override {
+    if (S->SleepForRoom) SleepMs(Ms);
   }
   int LastError() const override { return 0; }
   bool HungUp() const override { return S->HangUp; }
