@@ -519,16 +519,19 @@ void TestModemManager::refusalGoesOnlineWithAdvice() {
 }
 
 void TestModemManager::eventsFlowWhileTheServiceThinks_data() {
-  QTest::addColumn<int>("answerMs");  // how long each InhibitDevice call takes the service
-  QTest::addColumn<bool>("granted");  // answered within the open's bound
-  QTest::newRow("slow service") << 1500 << true;
+  QTest::addColumn<int>("answerMs");     // how long each InhibitDevice call takes the service
+  QTest::addColumn<bool>("granted");     // answered within the open's bound
+  QTest::addColumn<bool>("closeWhile");  // the port is closed while the open waits
+  QTest::newRow("closed while the service thinks") << 1500 << true << true;
+  QTest::newRow("slow service") << 1500 << true << false;
   QTest::newRow("service slower than the bound")
-      << TModemManagerInhibitor::InhibitTimeoutMs + 1000 << false;
+      << TModemManagerInhibitor::InhibitTimeoutMs + 1000 << false << false;
 }
 
 void TestModemManager::eventsFlowWhileTheServiceThinks() {
   QFETCH(int, answerMs);
   QFETCH(bool, granted);
+  QFETCH(bool, closeWhile);
   REQUIRE_BUS();
   TPty Pty;
   if (!Pty.Open()) QSKIP("no pseudo-terminal");
@@ -552,8 +555,16 @@ void TestModemManager::eventsFlowWhileTheServiceThinks() {
   TSerialPortDriver Driver;
   QVERIFY(LinkPort(8, Pty.Path()));
   Driver.SetPort(TPortNumber::pnCOM8);
-  QVERIFY(Driver.OpenPort());  // a refusal or a service that is too slow does not keep us off
-  Driver.ClosePort();
+  if (closeWhile) {
+    // The user unchecks Online (or closes the window) while the service thinks: the open
+    // ends there, and the grant that comes later is handed back.
+    QTimer::singleShot(100, [&Driver] { Driver.ClosePort(); });
+    QVERIFY(!Driver.OpenPort());
+    QVERIFY(!Driver.IsOpen());
+  } else {
+    QVERIFY(Driver.OpenPort());  // a service that is too slow does not keep us off
+    Driver.ClosePort();
+  }
   Longest = qMax(Longest, Beat.elapsed());
   Beats.stop();
   QVERIFY2(Longest < StallBoundMs, qPrintable(QStringLiteral("stood still %1 ms").arg(Longest)));
