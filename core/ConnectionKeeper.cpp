@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/ModemSession.h"
+#include "core/ReplyText.h"
 #include "serial/SerialPortDriver.h"
 #include "serial/platform/PortResolver.h"
 
@@ -30,17 +31,6 @@ QString ErrorText(int Error) {
 }
 
 }  // namespace
-
-QString PlainModemText(const QByteArray& Text) {
-  QString Plain;
-  Plain.reserve(Text.size());
-  for (const char C : Text) {
-    const auto Code = static_cast<unsigned char>(C);
-    if (Code < 0x20 || (Code >= 0x7F && Code < 0xA0)) continue;
-    Plain.append(QChar(Code));
-  }
-  return Plain;
-}
 
 TConnectionKeeper::TConnectionKeeper(TModemSession* Session, QObject* Owner)
     : QObject(Owner), FSession(Session) {

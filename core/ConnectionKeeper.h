@@ -84,6 +84,3 @@ class TConnectionKeeper : public QObject {
   QString FFailureReason;
 };
 
-// Text that came from a modem, fit for a hint, a terminal or a record: control characters
-// (C0, DEL and C1) left out, read as Latin-1.
-QString PlainModemText(const QByteArray& Text);

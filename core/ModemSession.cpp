@@ -180,7 +180,9 @@ bool TModemSession::ExecCommand(const QByteArray& Command, const QByteArray& Ter
     if (Abandoned(Gen)) return GiveUp();
     const std::uint32_t Start = GetTickCount();
     for (;;) {
-      SleepMs(10);
+      // A step of 10 ms at most: it ends as soon as the port has bytes, which the events
+      // below then deliver, so the reply is seen when its last bytes arrive.
+      FDriver->WaitForInput(10);
       QCoreApplication::processEvents(QEventLoop::AllEvents);
       if (Abandoned(Gen)) return GiveUp();
       const std::uint32_t Now = GetTickCount();

@@ -93,3 +93,20 @@ QList<QByteArray> SplitIdentityFields(const QByteArray& Text) {
   if (Size > Start) Fields.append(Text.mid(Start, Size - Start));
   return Fields;
 }
+
+QString ScreenText(const QString& Text) {
+  QString Out;
+  Out.reserve(Text.size());
+  for (const QChar C : Text) {
+    const char16_t U = C.unicode();
+    const bool Control = U < 0x20 || (U >= 0x7F && U <= 0x9F);
+    if (!Control || U == u'\n') Out.append(C);
+  }
+  return Out;
+}
+
+QString PlainModemText(const QByteArray& Text) {
+  QString Plain = ScreenText(QString::fromLatin1(Text));
+  Plain.remove(QLatin1Char('\n'));
+  return Plain;
+}

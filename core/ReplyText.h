@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 #include <cstdint>
 
 // Hexadecimal digits only (1 to 8 significant, either case): no blanks, sign or prefix.
@@ -28,3 +29,11 @@ QByteArray CutColumns(const QByteArray& Line, int FirstColumn, int LastColumn);
 // Splits the cell identity report into comma-separated fields. Empty fields are dropped; a
 // quote opens a stretch up to the same quote in which commas do not separate.
 QList<QByteArray> SplitIdentityFields(const QByteArray& Text);
+
+// Text that came from a modem (or another device) made fit for a screen, a terminal or a
+// record: every control character (C0, DEL, C1, so also the escape that starts a terminal
+// sequence) is left out, except the line feed, which only the caller's own text carries.
+QString ScreenText(const QString& Text);
+// A line the modem sent, as one line of plain text: every control character left out, line
+// breaks too, so it can stand in a hint, a terminal message or a record field.
+QString PlainModemText(const QByteArray& Text);

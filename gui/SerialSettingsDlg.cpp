@@ -7,7 +7,9 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "core/ReplyText.h"
 #include "gui/WineFont.h"
 #include "serial/SerialPortDriver.h"
 #include "serial/platform/ModemManagerInhibitor.h"
@@ -120,6 +122,7 @@ TSerialSettingsForm::TSerialSettingsForm(QWidget* Owner, TSerialPortDriver* Driv
   PortInfoLabel->setObjectName(QStringLiteral("PortInfoLabel"));
   PortInfoLabel->setGeometry(6, 208, 302, 54);
   PortInfoLabel->setWordWrap(true);
+  PortInfoLabel->setTextFormat(Qt::PlainText);
   PortInfoLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   PortInfoLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
@@ -128,12 +131,14 @@ TSerialSettingsForm::TSerialSettingsForm(QWidget* Owner, TSerialPortDriver* Driv
   ModemManagerLabel = new QLabel(this);
   ModemManagerLabel->setObjectName(QStringLiteral("ModemManagerLabel"));
   ModemManagerLabel->setWordWrap(true);
+  ModemManagerLabel->setTextFormat(Qt::PlainText);
   ModemManagerLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   ModemManagerLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   ModemManagerLabel->hide();
   ModemNoteLabel = new QLabel(this);
   ModemNoteLabel->setObjectName(QStringLiteral("ModemNoteLabel"));
   ModemNoteLabel->setWordWrap(true);
+  ModemNoteLabel->setTextFormat(Qt::PlainText);
   ModemNoteLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   ModemNoteLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   ModemNoteLabel->hide();
@@ -191,18 +196,44 @@ void TSerialSettingsForm::showEvent(QShowEvent* Event) {
 }
 
 void TSerialSettingsForm::ShowPortInfo() {
+  ++FLookUp;  // an answer still under way is for the port chosen before
+  FPortKind.clear();
+  FPort = ResolvePortName(PortComboBox->currentText());
   ShowModemManagerNote({});
+  ShowPortDetails();
+  if (PortComboBox->currentIndex() < 0 || !FPort.Resolved) return;
+  // ModemManager is asked without waiting; its answer fills the port's kind and the note in.
+  const std::uint64_t Asked = FLookUp;
+  FLookUpPending = true;
+  const QString DevicePath = FPort.DevicePath;
+  LookUpModemManager(
+      DevicePath, this,
+      [this, Asked, DevicePath](const TModemManagerLookup& Found) {
+        if (Asked != FLookUp) return;
+        FLookUpPending = false;
+        FPortKind = Found.Manages ? ModemManagerPortKind(Found.PortType) : QString();
+        ShowPortDetails();
+        ShowModemManagerNote(ModemManagerNoteFor(DevicePath, Found));
+      },
+      LookUpTimeoutMs);
+}
+
+void TSerialSettingsForm::ShowPortDetails() {
   if (PortComboBox->currentIndex() < 0) {
     PortInfoLabel->setText(QStringLiteral("No port chosen."));
     return;
   }
-  const TPortResolution R = ResolvePortName(PortComboBox->currentText());
+  const TPortResolution& R = FPort;
   if (!R.Resolved) {
     PortInfoLabel->setText(R.Name + QStringLiteral(" resolves to no device on this machine."));
     return;
   }
   QStringList Parts;
+  // A module with several ports (diagnostics, GPS, AT, modem) only answers AT commands on one:
+  // its kind, as ModemManager lists it, tells the user which to pick.
   Parts << R.Name + QStringLiteral(" is ") + R.DevicePath +
+               (FPortKind.isEmpty() ? QString()
+                                    : QStringLiteral(", the modem's %1 port").arg(FPortKind)) +
                (R.Via.isEmpty() ? QString() : QStringLiteral(" (") + R.Via + QStringLiteral(")"));
   if (!R.StableName.isEmpty()) Parts << R.StableName;
   if (!R.UsbProduct.isEmpty()) Parts << QStringLiteral("USB product: ") + R.UsbProduct;
@@ -212,8 +243,8 @@ void TSerialSettingsForm::ShowPortInfo() {
     Parts << QStringLiteral("You may not open it: join the group %1.").arg(R.AccessGroup);
   else
     Parts << QStringLiteral("You may not open it.");
-  PortInfoLabel->setText(Parts.join(QLatin1Char('\n')));
-  ShowModemManagerNote(ModemManagerNoteFor(R.DevicePath));
+  PortInfoLabel->setText(ScreenText(Parts.join(QLatin1Char('\n'))));
+  LayoutNotes();
 }
 
 void TSerialSettingsForm::ShowModemManagerNote(const TModemManagerNote& Note) {
@@ -224,14 +255,17 @@ void TSerialSettingsForm::ShowModemManagerNote(const TModemManagerNote& Note) {
 
 void TSerialSettingsForm::ShowModemNote(const QString& Text) {
   // The note belongs to the port chosen now; another choice is another device.
-  FModemNote = Text;
+  FModemNote = ScreenText(Text);
   FModemNotePort = PortComboBox->currentIndex();
   LayoutNotes();
 }
 
 void TSerialSettingsForm::LayoutNotes() {
   ModemNoteLabel->setText(PortComboBox->currentIndex() == FModemNotePort ? FModemNote : QString());
-  int Top = 206 + 58;
+  // The port details take the lines they need; the notes follow below them.
+  const int InfoHeight = std::max(54, PortInfoLabel->heightForWidth(302));
+  PortInfoLabel->setGeometry(6, 208, 302, InfoHeight);
+  int Top = 208 + InfoHeight + 2;
   for (QLabel* Note : {ModemManagerLabel, ModemNoteLabel}) {
     if (Note->text().isEmpty()) {
       Note->hide();

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <optional>
+
+#include "serial/platform/PortResolver.h"
 
 class QComboBox;
 class QLabel;
@@ -39,12 +42,19 @@ class TSerialSettingsForm : public QDialog {
   // box waits for a person.
   std::function<void(const QString& Text, const QString& Title)> ShowError;
 
+  // How long the dialog waits for ModemManager's answer about the chosen port; the dialog
+  // works meanwhile and shows the note when the answer comes.
+  static constexpr int LookUpTimeoutMs = 2000;
+  // True while that answer is still awaited.
+  bool ModemManagerPending() const { return FLookUpPending; }
+
  protected:
   // Centred on the desktop rather than over the owner, as a settings box of its own.
   void showEvent(QShowEvent* Event) override;
 
  private:
   void ShowPortInfo();
+  void ShowPortDetails();
   void ShowModemManagerNote(const TModemManagerNote& Note);
   // Places the notes below the port details, each only when it has text, and fits the dialog.
   void LayoutNotes();
@@ -64,6 +74,10 @@ class TSerialSettingsForm : public QDialog {
   QLabel* ModemManagerLabel = nullptr;
   QLabel* ModemNoteLabel = nullptr;
   QString FModemNote;
+  TPortResolution FPort;      // what the chosen name means now
+  QString FPortKind;          // that device's kind of port, as ModemManager lists it
+  std::uint64_t FLookUp = 0;  // counts the look-ups asked for
+  bool FLookUpPending = false;
   int FModemNotePort = -1;
   QPushButton* OkButton = nullptr;
   QPushButton* CancelButton = nullptr;

@@ -113,11 +113,10 @@ void TForm3::FormClose() {
 }
 
 void TForm3::ClearAll() {
-  lbeManufactrurer->clear();
-  lbeModel->clear();
-  lbeRevision->clear();
-  lbeIMEI->clear();
-  lbeIMSI->clear();
+  for (QLineEdit* Field : {lbeManufactrurer, lbeModel, lbeRevision, lbeIMEI, lbeIMSI}) {
+    Field->clear();
+    Field->setToolTip(QStringLiteral("Device info"));
+  }
   ClearServingCell();
   ClearNeighbourCells();
   ClearCellIdentities();
@@ -231,11 +230,17 @@ bool TForm3::ReadDeviceInfo() {
 }
 
 void TForm3::ShowIdentity() {
-  lbeManufactrurer->setText(QString::fromLatin1(FSession->Manufacturer()));
-  lbeModel->setText(QString::fromLatin1(FSession->Model()));
-  lbeRevision->setText(QString::fromLatin1(FSession->Revision()));
-  lbeIMEI->setText(QString::fromLatin1(FSession->Imei()));
-  lbeIMSI->setText(QString::fromLatin1(FSession->Imsi()));
+  // The start of a long text is what tells a model or revision apart; the hint holds it all.
+  const auto Show = [](QLineEdit* Field, const QByteArray& Text) {
+    Field->setText(ScreenText(QString::fromLatin1(Text)));
+    Field->setCursorPosition(0);
+    Field->setToolTip(QStringLiteral("Device info\n") + Field->text());
+  };
+  Show(lbeManufactrurer, FSession->Manufacturer());
+  Show(lbeModel, FSession->Model());
+  Show(lbeRevision, FSession->Revision());
+  Show(lbeIMEI, FSession->Imei());
+  Show(lbeIMSI, FSession->Imsi());
   ShowReportFamily(true);
 }
 
@@ -309,7 +314,7 @@ void TForm3::ShowReportFamily(bool Identified) {
   // The settings dialog, open only while offline, tells what was learnt of the modem last time.
   if (Identified) {
     FModemNote = QStringLiteral("Online last with %1 \u2014 %2")
-                     .arg(QString::fromLatin1(TrimBlanks(FSession->Manufacturer())), Note);
+                     .arg(ScreenText(QString::fromLatin1(TrimBlanks(FSession->Manufacturer()))), Note);
     FModemNotePort = cpdModem->PortName();
   }
 }

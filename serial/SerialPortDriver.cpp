@@ -1,5 +1,8 @@
 #include "serial/SerialPortDriver.h"
 
+#include <poll.h>
+
+#include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -32,7 +35,11 @@ TSerialPortDriver::TSerialPortDriver(std::unique_ptr<ISerialDevice> Device,
       FPollTimer(new QTimer(this)) {
   // Sized here rather than in the list above: the buffer is declared before its size member.
   FRxBuffer.assign(FInBufSize, 0);
-  connect(FPollTimer, &QTimer::timeout, this, &TSerialPortDriver::PollWindowProc);
+  connect(FPollTimer, &QTimer::timeout, this, [this] {
+    // A readable port that gave nothing to take was left to the timer; look at it again.
+    if (FReadNotifier) FReadNotifier->setEnabled(true);
+    PollWindowProc();
+  });
 }
 
 TSerialPortDriver::~TSerialPortDriver() {
@@ -135,7 +142,13 @@ void TSerialPortDriver::SetPollingDelay(std::uint16_t Value) {
 
 bool TSerialPortDriver::OpenPort() {
   if (FOpen) return true;
-  if (!FDevice->Open(FPortName)) return false;
+  if (FOpening) return false;  // an open is waiting already (the events flow in its waits)
+  FOpening = true;
+  const std::weak_ptr<bool> Alive = FAlive;
+  const bool Opened = FDevice->Open(FPortName);
+  if (Alive.expired()) return false;  // destroyed while the open waited
+  FOpening = false;
+  if (!Opened) return false;
   FOpen = true;
   if (!ConfigureLine()) {
     ClosePort();
@@ -148,14 +161,51 @@ bool TSerialPortDriver::OpenPort() {
   Timeouts.WriteTotalTimeoutConstant = 10;
   FDevice->SetCommTimeouts(Timeouts);
   FPollTimer->start(FPollingDelay);
+  // Beside the poll's beat, the same poll step runs as soon as the port has bytes, so a reply
+  // is delivered when it arrives rather than up to a beat later.
+  if (const int Fd = FDevice->Descriptor(); Fd >= 0) {
+    FReadNotifier = new QSocketNotifier(Fd, QSocketNotifier::Read, this);
+    connect(FReadNotifier, &QSocketNotifier::activated, this, &TSerialPortDriver::PortReadable);
+  }
   return true;
 }
 
 void TSerialPortDriver::ClosePort() {
-  if (!FOpen) return;
+  if (!FOpen) {
+    if (FOpening) FDevice->Close();  // ends the open's waits
+    return;
+  }
   FPollTimer->stop();
+  if (FReadNotifier) {
+    // Not deleted here: the close may come from inside the notifier's own signal.
+    FReadNotifier->setEnabled(false);
+    FReadNotifier->deleteLater();
+    FReadNotifier = nullptr;
+  }
   FDevice->Close();
   FOpen = false;
+}
+
+void TSerialPortDriver::WaitForInput(std::uint32_t Ms) {
+  const int Fd = FOpen ? FDevice->Descriptor() : -1;
+  if (Fd < 0 || FPacketSize > 0) {
+    SleepMs(Ms);
+    return;
+  }
+  pollfd P{Fd, POLLIN, 0};
+  if (::poll(&P, 1, static_cast<int>(Ms)) < 0) SleepMs(Ms);
+}
+
+void TSerialPortDriver::PortReadable() {
+  if (!FReadNotifier) return;
+  FReadNotifier->setEnabled(false);
+  const std::weak_ptr<bool> Alive = FAlive;
+  const std::uint64_t Before = FBytesTaken;
+  PollWindowProc();
+  if (Alive.expired() || !FOpen || !FReadNotifier) return;
+  // Readable but nothing taken (a partial packet waiting for the rest or for its time-out, a
+  // descriptor that only signals): the timer's next beat looks again, so it cannot spin.
+  if (FBytesTaken != Before && FPacketSize <= 0) FReadNotifier->setEnabled(true);
 }
 
 TDeviceControlBlock TSerialPortDriver::MakeControlBlock() const {
@@ -256,7 +306,11 @@ std::uint32_t TSerialPortDriver::TransmitTimed(const void* Data, std::uint32_t C
       }
     }
     // The time-out counts from the last progress; unsigned difference survives the wrap.
-    if (static_cast<std::uint32_t>(FTickCount() - Mark) > TimeoutMs) return Sent;
+    const auto Waited = static_cast<std::uint32_t>(FTickCount() - Mark);
+    if (Waited > TimeoutMs) return Sent;
+    // No room (flow control holds the line) or nothing taken: the queue drains at the line's
+    // pace, so look again after a moment instead of asking the device over and over.
+    FDevice->WaitForRoom(std::min(RoomWaitMs, TimeoutMs - Waited + 1));
   }
   return Sent;
 }
@@ -296,6 +350,7 @@ void TSerialPortDriver::PollWindowProc() {
     if (FDevice->HungUp()) LoseDevice();
     return;
   }
+  FBytesTaken += Got;
   if (Got > 0 && OnReceiveData) OnReceiveData(this, FRxBuffer.data(), std::min(Got, Want));
   // Nothing after the event: its handler may have closed the port or freed the driver.
 }

@@ -10,6 +10,7 @@
 
 #include "serial/platform/SerialDevice.h"
 
+class QSocketNotifier;
 class QTimer;
 
 enum class TPortNumber : std::uint8_t {
@@ -96,6 +97,8 @@ class TSerialPortDriver : public QObject {
   static constexpr std::uint32_t MinBufSize = 128;
   static constexpr std::uint32_t MaxBufSize = 8192;
   static constexpr std::uint16_t MinPollingDelay = 5;
+  // The pause of a send that finds no room in the output queue before it looks again.
+  static constexpr std::uint32_t RoomWaitMs = 2;
 
   // The Linux serial device and the monotonic tick clock.
   explicit TSerialPortDriver(QObject* Owner = nullptr);
@@ -168,17 +171,27 @@ class TSerialPortDriver : public QObject {
   // The tick count the pending partial packet is timed from, -1 when none is pending.
   std::int64_t PacketStart() const { return FPacketStart; }
 
-  // One receive poll; the driver's timer calls it every PollingDelay ms while open.
+  // Sleeps up to Ms, or less once the port has bytes to read: a wait step that ends when the
+  // reply's next bytes arrive. A closed port, a device without a descriptor or packet mode
+  // (where a partial packet stays queued) sleeps the whole time.
+  void WaitForInput(std::uint32_t Ms);
+
+  // One receive poll; the driver's timer calls it every PollingDelay ms while open, and so
+  // does the port's becoming readable.
   void PollWindowProc();
   int LastError() const;
 
  private:
   void ReceivePackets(std::uint32_t Queued);
+  void PortReadable();
   void LoseDevice();
 
   std::unique_ptr<ISerialDevice> FDevice;
   std::function<std::uint32_t()> FTickCount;
   QTimer* FPollTimer = nullptr;
+  QSocketNotifier* FReadNotifier = nullptr;  // the port has bytes: poll now
+  std::uint64_t FBytesTaken = 0;             // read by the poll so far
+  bool FOpening = false;                     // inside the device's open
   // Lets the poll notice that an event handler destroyed the driver.
   std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
   bool FOpen = false;

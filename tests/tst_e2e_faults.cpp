@@ -12,9 +12,9 @@
 #include <QTimer>
 #include <map>
 
+#include "core/LevelHistory.h"
 #include "gui/LevelBar.h"
 #include "gui/monitor_window.h"
-#include "core/LevelHistory.h"
 #include "serial/SerialPortDriver.h"
 #include "support/SamePty.h"
 #include "support/SimProcess.h"
@@ -432,6 +432,12 @@ void TestEndToEndFaults::eventLoopKeepsTurning() {
   TForm3 W;
   QVERIFY(GoOnline(W));
   W.Modem()->SetPollingDelay(5);  // replies come in sooner, so more cycles fit
+  // A send stuck on the line holds the thread for its whole output time-out: made long here,
+  // so that the bound below tells it apart with room for a busy machine.
+  W.Modem()->SetOutputTimeout(3000);
+  // A send stuck on the line holds the thread for its whole output time-out: made long here,
+  // so that the bound below tells it apart with room for a busy machine.
+  W.Modem()->SetOutputTimeout(3000);
 
   QElapsedTimer Clock;
   qint64 Last = 0;
@@ -460,7 +466,7 @@ void TestEndToEndFaults::eventLoopKeepsTurning() {
         double(LongestGap) / 1e6);
   QCOMPARE(Taps.Samples, Cycles);  // every cycle got its serving report
   QVERIFY(Turns >= Cycles * 3);
-  QVERIFY2(LongestGap < 250'000'000, qPrintable(QString::number(double(LongestGap) / 1e6)));
+  QVERIFY2(LongestGap < 1000'000'000, qPrintable(QString::number(double(LongestGap) / 1e6)));
   CheckStillMonitoring(W);
 }
 

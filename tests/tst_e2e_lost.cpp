@@ -14,9 +14,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/LevelHistory.h"
 #include "gui/ProgramMain.h"
 #include "gui/monitor_window.h"
-#include "core/LevelHistory.h"
 #include "serial/SerialPortDriver.h"
 #include "support/SamePty.h"
 #include "support/SimProcess.h"
@@ -138,6 +138,7 @@ void TestLostAndAbandoned::lostAndBack() {
   const QString Path = Sim.slavePath();
   TForm3 W;
   W.Modem()->SetPortName(LinkPort);
+  W.Modem()->SetOutputTimeout(3000);
   auto* Online = Child<QCheckBox>(W, QStringLiteral("cbxOnline"));
   auto* Monitor = Child<QCheckBox>(W, QStringLiteral("cbxMonitor"));
   TExchanges X;
@@ -200,8 +201,9 @@ void TestLostAndAbandoned::lostAndBack() {
   QCOMPARE(X.MostWaiting, 1);
   qInfo("offline %.1f ms after the loss; longest event-loop stall %.1f ms", TookMs,
         Stall.LongestMs());
-  // Generous for a busy machine; a send spinning on the dead port would stall 500 ms.
-  QVERIFY2(Stall.LongestMs() < 250, qPrintable(QString::number(Stall.LongestMs())));
+  // A send spinning on the dead port would stall for its whole output time-out, made long
+  // here (3 s) so that the bound tells it apart with room for a busy machine.
+  QVERIFY2(Stall.LongestMs() < 1000, qPrintable(QString::number(Stall.LongestMs())));
 }
 
 // Inside the wait of an unanswered exchange, a switch goes off and on again.
@@ -303,12 +305,12 @@ void TestLostAndAbandoned::closeInsideAWait() {
   const QByteArray Out = Program.readAllStandardOutput();
   QCOMPARE(Program.exitStatus(), QProcess::NormalExit);
   QCOMPARE(Program.exitCode(), 0);
+  // Closed at once: not one command after the close request. A window that finished the
+  // cycle or the going online first sent the rest of its commands (0.5 to 1.1 s of them).
   const QList<QByteArray> Words = Out.trimmed().split(' ');
   QVERIFY2(Words.size() == 2 && Words[0] == "CLOSE", Out.constData());
   const double ExitMs = double(EndedAt - Words[1].toLongLong()) / 1e6;
   qInfo("exit %.1f ms after the close request", ExitMs);
-  // Generous for a busy machine; the remaining exchanges of a cycle would take 0.5 to 1.1 s.
-  QVERIFY2(ExitMs < 300, qPrintable(QString::number(ExitMs)));
 }
 
 void TestLostAndAbandoned::pollingTimerNeverEarly() {
@@ -344,22 +346,29 @@ void TestLostAndAbandoned::pollingTimerNeverEarly() {
 
 // VANTREL_CLOSE_AT="<command> <stage>" makes this program a run of the real program that
 // closes its window once the given exchange reaches the given stage, prints "CLOSE <ns>" (the
-// monotonic time of the close request) and exits with what the program returns.
+// monotonic time of the close request) and "SENT <command>" for every command sent after it,
+// and exits with what the program returns.
 int main(int argc, char** argv) {
   if (const char* CloseAt = std::getenv("VANTREL_CLOSE_AT")) {
     const QList<QByteArray> Moment = QByteArray(CloseAt).split(' ');
     QApplication App(argc, argv);
     return RunMonitorProgram(App, [Moment](TForm3& W) {
       W.Modem()->SetPortName(LinkPort);
-      auto Closed = std::make_shared<bool>(false);
+      auto Closed = std::make_shared<int>(0);  // 1 once asked to close, 2 once closing
       W.Session()->OnExchange = [&W, Moment, Closed](const QByteArray& Command,
-                                                   TExchangeStage Stage) {
-        if (*Closed || Command.trimmed() != Moment.value(0) || int(Stage) != Moment.value(1).toInt())
+                                                     TExchangeStage Stage) {
+        if (*Closed == 2 && Stage == TExchangeStage::Sent) {
+          std::printf("SENT %s\n", Command.trimmed().constData());
+          std::fflush(stdout);
+        }
+        if (*Closed || Command.trimmed() != Moment.value(0) ||
+            int(Stage) != Moment.value(1).toInt())
           return;
-        *Closed = true;
-        QTimer::singleShot(20, &W, [&W] {
+        *Closed = 1;
+        QTimer::singleShot(20, &W, [&W, Closed] {
           std::printf("CLOSE %lld\n", static_cast<long long>(MonotonicNs()));
           std::fflush(stdout);
+          *Closed = 2;
           W.close();
         });
       };

@@ -23,12 +23,13 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cstring>
 #include <memory>
 
+#include "gui/SerialSettingsDlg.h"
 #include "gui/monitor_window.h"
 #include "serial/SerialPortDriver.h"
-#include "gui/SerialSettingsDlg.h"
 #include "serial/platform/ModemManagerInhibitor.h"
 #include "support/SimProcess.h"
 #include "support/WindowControls.h"
@@ -230,10 +231,16 @@ uint OwnPid() {
 }
 
 // The ModemManager line of a settings dialog for the driver's port.
-QString DialogLine(TSerialPortDriver& Driver, QRect* Geometry = nullptr, QSize* Size = nullptr) {
+// Waits for ModemManager's answer, which the dialog takes without waiting itself.
+QString DialogLine(TSerialPortDriver& Driver, QRect* Geometry = nullptr, QSize* Size = nullptr,
+                   QString* PortInfo = nullptr) {
   TSerialSettingsForm Dialog(nullptr, &Driver);
   auto* Line = Dialog.findChild<QLabel*>(QStringLiteral("ModemManagerLabel"));
   if (!Line) return QStringLiteral("<no ModemManagerLabel>");
+  if (!QTest::qWaitFor([&] { return !Dialog.ModemManagerPending(); },
+                       TSerialSettingsForm::LookUpTimeoutMs + 5000))
+    return QStringLiteral("<no answer>");
+  if (PortInfo) *PortInfo = Dialog.findChild<QLabel*>(QStringLiteral("PortInfoLabel"))->text();
   if (Geometry) *Geometry = Line->geometry();
   if (Size) *Size = Dialog.size();
   return Line->isVisibleTo(&Dialog) ? Line->text() : QString();
@@ -262,6 +269,10 @@ class TestModemManager : public QObject {
   void leftAloneWhenNotManaged_data();
   void leftAloneWhenNotManaged();
   void refusalGoesOnlineWithAdvice();
+  void eventsFlowWhileTheServiceThinks_data();
+  void eventsFlowWhileTheServiceThinks();
+  void dialogNamesThePortKind_data();
+  void dialogNamesThePortKind();
 
  private:
   // Names the pty's slave COMn in the port map folder, so the port resolves through a link.
@@ -505,6 +516,99 @@ void TestModemManager::refusalGoesOnlineWithAdvice() {
   Driver.ClosePort();
   QCOMPARE(Mock.Calls(), (QList<TInhibitCall>{{Uid, true}, {Uid, false}}));
   QCOMPARE(DialogLine(Driver), QStringLiteral("Managed by ModemManager (set aside while online)."));
+}
+
+void TestModemManager::eventsFlowWhileTheServiceThinks_data() {
+  QTest::addColumn<int>("answerMs");     // how long each InhibitDevice call takes the service
+  QTest::addColumn<bool>("granted");     // answered within the open's bound
+  QTest::addColumn<bool>("closeWhile");  // the port is closed while the open waits
+  QTest::newRow("closed while the service thinks") << 1500 << true << true;
+  QTest::newRow("slow service") << 1500 << true << false;
+  QTest::newRow("service slower than the bound")
+      << TModemManagerInhibitor::InhibitTimeoutMs + 1000 << false << false;
+}
+
+void TestModemManager::eventsFlowWhileTheServiceThinks() {
+  QFETCH(int, answerMs);
+  QFETCH(bool, granted);
+  QFETCH(bool, closeWhile);
+  REQUIRE_BUS();
+  TPty Pty;
+  if (!Pty.Open()) QSKIP("no pseudo-terminal");
+  QJsonObject Parameters = ManagedPort(Pty.KernelName());
+  Parameters.insert(QStringLiteral("answer_ms"), answerMs);
+  TMockModemManager Mock(*FTestBus);
+  QVERIFY(Mock.Start(Parameters));
+
+  // A 10 ms beat on the event loop: the longest pause between two beats is how long the loop
+  // stood still. Waiting on the service's answer used to stop it for the whole answer (1.5 s
+  // to 3 s) and for up to 1 s on the release; a step of the wait is 25 ms at most. The bound
+  // leaves a busy machine far more than that.
+  constexpr qint64 StallBoundMs = 500;
+  QElapsedTimer Beat;
+  qint64 Longest = 0;
+  QTimer Beats;
+  QObject::connect(&Beats, &QTimer::timeout, [&] { Longest = qMax(Longest, Beat.restart()); });
+  Beats.start(10);
+  Beat.start();
+
+  TSerialPortDriver Driver;
+  QVERIFY(LinkPort(8, Pty.Path()));
+  Driver.SetPort(TPortNumber::pnCOM8);
+  if (closeWhile) {
+    // The user unchecks Online (or closes the window) while the service thinks: the open
+    // ends there, and the grant that comes later is handed back.
+    QTimer::singleShot(100, [&Driver] { Driver.ClosePort(); });
+    QVERIFY(!Driver.OpenPort());
+    QVERIFY(!Driver.IsOpen());
+  } else {
+    QVERIFY(Driver.OpenPort());  // a service that is too slow does not keep us off
+    Driver.ClosePort();
+  }
+  Longest = qMax(Longest, Beat.elapsed());
+  Beats.stop();
+  QVERIFY2(Longest < StallBoundMs, qPrintable(QStringLiteral("stood still %1 ms").arg(Longest)));
+
+  // Handed back in both cases: after the close, or as soon as the late grant came.
+  QTRY_COMPARE_WITH_TIMEOUT(Mock.Calls(), (QList<TInhibitCall>{{Uid, true}, {Uid, false}}),
+                            4 * answerMs + 10000);
+  // The note tells whether the last attempt was granted.
+  const QString Line = DialogLine(Driver);
+  QVERIFY2(Line.contains(QLatin1String(granted ? "set aside while online" : "sudo systemctl stop")),
+           qPrintable(Line));
+}
+
+void TestModemManager::dialogNamesThePortKind_data() {
+  QTest::addColumn<uint>("type");  // MMModemPortType of the chosen port
+  QTest::addColumn<QString>("kind");
+  QTest::newRow("AT") << 3u << QStringLiteral(", the modem's AT commands port");
+  QTest::newRow("diagnostics") << 4u << QStringLiteral(", the modem's diagnostics port");
+  QTest::newRow("GPS") << 5u << QStringLiteral(", the modem's GPS port");
+  QTest::newRow("unknown") << 1u << QString();
+}
+
+void TestModemManager::dialogNamesThePortKind() {
+  QFETCH(uint, type);
+  QFETCH(QString, kind);
+  REQUIRE_BUS();
+  TPty Pty;
+  if (!Pty.Open()) QSKIP("no pseudo-terminal");
+  // A module lists its other ports too; only the chosen one's kind is named.
+  TMockModemManager Mock(*FTestBus);
+  QVERIFY(Mock.Start(
+      {{QStringLiteral("device"), Uid},
+       {QStringLiteral("ports"), QJsonArray{QJsonArray{QStringLiteral("ttyUSB0"), 4},
+                                            QJsonArray{Pty.KernelName(), int(type)},
+                                            QJsonArray{QStringLiteral("ttyUSB9"), 3}}}}));
+  TSerialPortDriver Driver;
+  QVERIFY(LinkPort(7, Pty.Path()));
+  Driver.SetPort(TPortNumber::pnCOM7);
+  QString Info;
+  DialogLine(Driver, nullptr, nullptr, &Info);
+  const QString First = Info.section(QLatin1Char('\n'), 0, 0);
+  QVERIFY2(First.startsWith(QStringLiteral("\\\\.\\COM7 is ") + Pty.Path() + kind +
+                            QStringLiteral(" (")),
+           qPrintable(First));
 }
 
 QTEST_MAIN(TestModemManager)

@@ -1121,12 +1121,14 @@ void TestModemSim::binaryControlInput() {
   QVERIFY(::write(fd, "AT+GMI\r", 7) == 7);  // the bad line changed nothing
   QCOMPARE(readUntil(fd, "ERROR\r\n"), QByteArray("\r\nERROR\r\n"));
 
-  // A flood switched off is over once the answer is in: nothing but the reply follows.
+  // A flood switched off is over once the answer is in: nothing but the reply follows. The
+  // noise still on its way through the pseudo-terminal is read away up to the reply of a
+  // first command (the port delivers in order), rather than flushed after a guessed pause.
   QVERIFY(sim.control(QStringLiteral("faults --flood")));
   QTest::qWait(50);
   QVERIFY(sim.control(QStringLiteral("faults")));
-  tcflush(fd, TCIFLUSH);
-  QTest::qWait(50);
+  QVERIFY(::write(fd, "AT+GSN\r", 7) == 7);
+  QVERIFY(readUntil(fd, "357246031234567\r\n\r\nOK\r\n").endsWith("357246031234567\r\n\r\nOK\r\n"));
   QVERIFY(::write(fd, "AT+GMI\r", 7) == 7);
   QCOMPARE(readUntil(fd, "OK\r\n"), gmi);
 
@@ -1202,12 +1204,20 @@ void TestModemSim::binaryTakesOverItsOwnStaleLink() {
   const QString link = xdg.path() + QStringLiteral("/vantrel/ports/com1");
   vantrel::test::SimProcess crashed;
   QVERIFY(crashed.start({}, env));
-  crashed.kill();
+  crashed.kill(5000, vantrel::test::SimProcess::KeepLink);
   QCOMPARE(QFileInfo(link).symLinkTarget(), crashed.slavePath());  // left behind
   // The next simulator usually gets the freed pseudo-terminal back, so the link that
-  // is left points at its own device; either way it takes the name over.
+  // is left points at its own device; either way it takes the name over. Only when another
+  // program took that pseudo-terminal meanwhile (tests run side by side) is the link
+  // someone else's port, which it must leave alone.
   vantrel::test::SimProcess next;
-  QVERIFY2(next.start({}, env), next.errorOutput().constData());
+  if (!next.start({}, env)) {
+    const QByteArray Why = next.errorOutput();
+    QVERIFY2(
+        Why.contains("already points to the device") && QFileInfo(crashed.slavePath()).exists(),
+        Why.constData());
+    QSKIP("the killed simulator's pseudo-terminal went to another program meanwhile");
+  }
   QCOMPARE(QFileInfo(link).symLinkTarget(), next.slavePath());
   QVERIFY(next.stop());
 }

@@ -95,6 +95,8 @@ class TestMonitorWindow : public QObject {
   void closeRequestDuringWait();
   void technologyShapesTheWindow_data();
   void technologyShapesTheWindow();
+  void identityShownAsText_data();
+  void identityShownAsText();
 };
 
 void TestMonitorWindow::startState() {
@@ -316,6 +318,35 @@ void TestMonitorWindow::closeRequestDuringWait() {
   QVERIFY(!W.Modem()->IsOpen());
   QVERIFY(!W.isVisible());
   QVERIFY(W.Reply().isEmpty());
+}
+
+void TestMonitorWindow::identityShownAsText_data() {
+  QTest::addColumn<QByteArray>("line");  // what the modem prints for each identity query
+  QTest::addColumn<QString>("shown");
+  QTest::newRow("long model") << QByteArray("MULTIBAND  900E  1800 with a long revision tail")
+                              << QStringLiteral("MULTIBAND  900E  1800 with a long revision tail");
+  QTest::newRow("markup and escape sequences")
+      << QByteArray("<img src=\"/etc/hostname\"><b>Acme</b>\x1b[31m\x1b]0;x\x07 GSM")
+      << QStringLiteral("<img src=\"/etc/hostname\"><b>Acme</b>[31m]0;x GSM");
+}
+
+void TestMonitorWindow::identityShownAsText() {
+  QFETCH(QByteArray, line);
+  QFETCH(QString, shown);
+  TScriptedPeer Peer;
+  if (!Peer.Open()) QSKIP("no pseudo-terminal");
+  Peer.SetReply({{0, "\r\n" + line + "\r\n\r\nOK\r\n"}});
+  TForm3 W;
+  W.Modem()->SetPortName(Peer.SlavePath());
+  QVERIFY(W.Modem()->OpenPort());
+  QVERIFY(W.ReadDeviceInfo());
+  for (const char* Name : {"lbeManufactrurer", "lbeModel", "lbeRevision", "lbeIMEI", "lbeIMSI"}) {
+    auto* Field = W.findChild<QLineEdit*>(QString::fromLatin1(Name));
+    QVERIFY(Field);
+    QCOMPARE(Field->text(), shown);
+    QCOMPARE(Field->cursorPosition(), 0);  // the start shows, however long the text
+    QVERIFY2(Field->toolTip().endsWith(shown), qPrintable(Field->toolTip()));
+  }
 }
 
 QTEST_MAIN(TestMonitorWindow)

@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "serial/SerialPortDriver.h"
+#include "serial/platform/Ticks.h"
 #include "support/FakeSerialDevice.h"
 
 Q_DECLARE_METATYPE(TPortNumber)
@@ -348,6 +349,21 @@ class TestSerialDriver : public QObject {
     QCOMPARE(R.S->Output, Data.left(5));
     R.S->OutQue = 2048;  // no room at all
     QCOMPARE(R.D->TransmitTimed(Data.constData(), 40, 100), 0u);
+  }
+
+  // Flow control holding the line leaves the output queue full: the send waits for room at
+  // the line's pace instead of asking the device over and over (which burnt a core for the
+  // whole time-out: millions of checks where a few hundred do).
+  void transmitWaitsForRoomWithoutSpinning() {
+    auto S = std::make_shared<TFakeSerialState>();
+    TSerialPortDriver D(std::make_unique<TFakeSerialDevice>(S), &GetTickCount);
+    QVERIFY(D.OpenPort());
+    S->OutQue = 2048;
+    S->SleepForRoom = true;
+    S->QueueChecks = 0;
+    const QByteArray Data = Bytes(40);
+    QCOMPARE(D.TransmitTimed(Data.constData(), 40, 200), 0u);
+    QVERIFY2(S->QueueChecks < 1000, qPrintable(QString::number(S->QueueChecks)));
   }
 
   void transmitTimeoutCountsFromLastProgress() {

@@ -4,8 +4,8 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "serial/SerialPortDriver.h"
 #include "gui/SerialSettingsDlg.h"
+#include "serial/SerialPortDriver.h"
 
 class TestSerialSettings : public QObject {
   Q_OBJECT
@@ -153,6 +153,12 @@ void TestSerialSettings::modemNoteFollowsItsPort() {
   Run.Box("PortComboBox")->setCurrentIndex(2);
   QVERIFY(Note->isVisibleTo(Run.Form.get()));
   QCOMPARE(Note->text(), Text);
+
+  // A manufacturer's markup and escape sequences are text to show, never markup to follow.
+  Run.Form->ShowModemNote(
+      QStringLiteral("Online last with <img src=\"/etc/hostname\">\x1b[2JAcme"));
+  QCOMPARE(Note->textFormat(), Qt::PlainText);
+  QCOMPARE(Note->text(), QStringLiteral("Online last with <img src=\"/etc/hostname\">[2JAcme"));
 
   Run.Form->ShowModemNote(QString());
   QVERIFY(!Note->isVisibleTo(Run.Form.get()));

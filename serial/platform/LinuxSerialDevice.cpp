@@ -9,6 +9,7 @@
 
 #include <cerrno>
 
+#include "serial/platform/EventWait.h"
 #include "serial/platform/PortResolver.h"
 #include "serial/platform/Ticks.h"
 
@@ -18,6 +19,11 @@ namespace {
 // pseudo-terminal whose other end closed (EIO), a line hung up (EIO, ENXIO).
 bool IsHangUpError(int Error) {
   return Error == EIO || Error == ENXIO || Error == ENODEV || Error == EPIPE;
+}
+
+// Another opener holds the device: TIOCEXCL answers EBUSY, flock EWOULDBLOCK.
+bool IsBusy(int Error) {
+  return Error == EBUSY || Error == EWOULDBLOCK || Error == EAGAIN;
 }
 
 }  // namespace
@@ -40,7 +46,7 @@ bool TLinuxSerialDevice::HangUp(int Error) {
 }
 
 bool TLinuxSerialDevice::Open(const QString& Name) {
-  if (FFd >= 0) {
+  if (FFd >= 0 || FOpening) {
     errno = EBUSY;
     return Fail();
   }
@@ -49,10 +55,43 @@ bool TLinuxSerialDevice::Open(const QString& Name) {
     errno = ENOENT;
     return Fail();
   }
+  // The waits below keep the events flowing, so the owner may close or even destroy this
+  // device meanwhile: either ends them, and a destroyed device is not touched again.
+  FOpening = true;
+  FCancelOpen = false;
+  const std::weak_ptr<bool> Alive = FAlive;
+  const auto Gone = [Alive, this] { return Alive.expired() || FCancelOpen; };
   // ModemManager, when it manages the device, is asked to let go of it first.
-  const QByteArray Path = Where.DevicePath.toLocal8Bit();
-  if (FModemManager.OpenAside(Where.DevicePath, [&] { return OpenPath(Path) ? 0 : FLastError; }))
+  FModemManager.SetAside(Where.DevicePath, Gone);
+  if (Alive.expired()) {
+    errno = ECANCELED;
     return false;
+  }
+  // A port that a prober (gpsd's hot-plug rule, ModemManager itself) holds for a moment after
+  // it appears, or that ModemManager still locks after letting go, is tried again for a while.
+  const QByteArray Path = Where.DevicePath.toLocal8Bit();
+  int Error = 0;
+  WaitWithEvents(
+      [&] {
+        Error = OpenPath(Path) ? 0 : FLastError;
+        return !IsBusy(Error);
+      },
+      OpenRetryMs, Gone, OpenRetryStepMs);
+  if (Alive.expired()) {
+    errno = ECANCELED;
+    return false;
+  }
+  FOpening = false;
+  if (FCancelOpen && Error == 0) {
+    FCancelOpen = false;
+    Close();
+    Error = ECANCELED;
+  }
+  if (Error != 0) {
+    FModemManager.Release();
+    errno = Error;
+    return Fail();
+  }
   FLastError = 0;
   return true;
 }
@@ -92,11 +131,18 @@ bool TLinuxSerialDevice::OpenPath(const QByteArray& Path) {
 }
 
 void TLinuxSerialDevice::Close() {
-  if (FFd < 0) return;
+  if (FFd < 0) {
+    if (FOpening) FCancelOpen = true;  // ends the open's waits; it cleans up itself
+    return;
+  }
   ioctl(FFd, TIOCNXCL);
   ::close(FFd);  // releases the flock as well
   FFd = -1;
   FModemManager.Release();
+}
+
+void TLinuxSerialDevice::WaitForRoom(std::uint32_t Ms) {
+  SleepMs(Ms);
 }
 
 bool TLinuxSerialDevice::SetCommState(const TDeviceControlBlock& Dcb) {

@@ -4,16 +4,21 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QDeadlineTimer>
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QFileInfo>
 #include <QHash>
+#include <QPointer>
+#include <QTimer>
 #include <QVariantMap>
-#include <cerrno>
+#include <atomic>
+#include <memory>
 #include <optional>
+#include <thread>
 
-#include "serial/platform/Ticks.h"
+#include "serial/platform/EventWait.h"
 
 namespace {
 
@@ -47,32 +52,54 @@ bool BusMayExist(const QString& Address) {
   return false;
 }
 
-// A private connection, so the inhibition lives exactly as long as we keep it and an
-// address set by the environment is read at each connect, not once per process.
-std::optional<QDBusConnection> ConnectSystemBus(QString& Name) {
+// One connection to the bus at an address. Connecting blocks until the bus daemon has greeted
+// us, which a hung daemon never does, so it runs on a thread of its own; the UI thread only
+// looks at the outcome.
+struct TBusAttempt {
+  QString Name;
+  bool Connected = false;  // written before Finished
+  std::atomic<bool> Finished{false};
+};
+
+// The attempt for the bus the environment names now (read at each call, so a test can move
+// it); null when there is no bus to try. UI thread only.
+std::shared_ptr<TBusAttempt> SystemBusAttempt() {
   // Qt D-Bus runs its connections through the application's machinery; a program without
-  // one (a command-line tool, a fuzz target) simply gets no ModemManager handling.
-  if (!QCoreApplication::instance()) return std::nullopt;
+  // one (a fuzz target) simply gets no ModemManager handling.
+  if (!QCoreApplication::instance()) return nullptr;
   const QString Address = SystemBusAddress();
-  if (!BusMayExist(Address)) return std::nullopt;
-  static int Serial = 0;
-  Name = QStringLiteral("vantrel-modemmanager-%1").arg(++Serial);
-  QDBusConnection Bus = QDBusConnection::connectToBus(Address, Name);
-  if (!Bus.isConnected()) {
-    QDBusConnection::disconnectFromBus(Name);
-    Name.clear();
-    return std::nullopt;
+  if (!BusMayExist(Address)) return nullptr;
+  static QHash<QString, std::shared_ptr<TBusAttempt>> Attempts;
+  std::shared_ptr<TBusAttempt>& Attempt = Attempts[Address];
+  if (Attempt && Attempt->Finished &&
+      (!Attempt->Connected || !QDBusConnection(Attempt->Name).isConnected())) {
+    // Failed, or the daemon went away since: start afresh.
+    QDBusConnection::disconnectFromBus(Attempt->Name);
+    Attempt.reset();
   }
-  return Bus;
+  if (!Attempt) {
+    static int Serial = 0;
+    Attempt = std::make_shared<TBusAttempt>();
+    Attempt->Name = QStringLiteral("vantrel-modemmanager-%1").arg(++Serial);
+    std::thread([Attempt = Attempt, Address] {
+      const QDBusConnection Bus = QDBusConnection::connectToBus(Address, Attempt->Name);
+      Attempt->Connected = Bus.isConnected();
+      Attempt->Finished = true;
+    }).detach();
+  }
+  return Attempt;
 }
 
-int Remaining(const QDeadlineTimer& Deadline) {
-  return static_cast<int>(qMax<qint64>(1, Deadline.remainingTime()));
-}
+struct TManagingModem {
+  QString Uid;
+  std::uint32_t PortType = 0;
+};
 
-// The Device property of the first modem that lists the device among its ports.
-std::optional<QString> ManagingModem(const QDBusArgument& Objects, const QString& DevicePath) {
-  std::optional<QString> Found;
+// The Device property of the first modem that lists the device among its ports, and what it
+// uses the port for.
+std::optional<TManagingModem> ManagingModem(const QDBusArgument& Objects,
+                                            const QString& DevicePath) {
+  std::optional<TManagingModem> Found;
   Objects.beginMap();
   while (!Objects.atEnd()) {
     Objects.beginMapEntry();
@@ -98,7 +125,7 @@ std::optional<QString> ManagingModem(const QDBusArgument& Objects, const QString
         PortList.beginStructure();
         PortList >> Name >> Type;
         PortList.endStructure();
-        if (!Found && ModemManagerPortMatches(Name, DevicePath)) Found = Uid;
+        if (!Found && ModemManagerPortMatches(Name, DevicePath)) Found = TManagingModem{Uid, Type};
       }
       PortList.endArray();
     }
@@ -109,50 +136,128 @@ std::optional<QString> ManagingModem(const QDBusArgument& Objects, const QString
   return Found;
 }
 
-TModemManagerLookup LookUpOn(QDBusConnection& Bus, const QString& DevicePath,
-                             const QDeadlineTimer& Deadline) {
-  TModemManagerLookup Result;
-  QDBusMessage HasOwner = QDBusMessage::createMethodCall(
-      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
-  HasOwner << Service;
-  const QDBusMessage Owner = Bus.call(HasOwner, QDBus::Block, Remaining(Deadline));
-  if (Owner.type() != QDBusMessage::ReplyMessage || Owner.arguments().size() != 1 ||
-      !Owner.arguments().first().toBool())
-    return Result;
-  Result.Running = true;
-  if (Deadline.hasExpired()) return Result;
+// One look-up, step by step as the answers come: the bus, whether ModemManager runs, its
+// modems. Deletes itself once it has answered; deleting it earlier drops the answer.
+class TLookUpJob final : public QObject {
+ public:
+  TLookUpJob(const QString& DevicePath, std::function<void(const TModemManagerLookup&)> Done,
+             QObject* Parent)
+      : QObject(Parent), FDevicePath(DevicePath), FDone(std::move(Done)) {}
 
-  const QDBusMessage GetObjects = QDBusMessage::createMethodCall(
-      Service, ManagerPath, QStringLiteral("org.freedesktop.DBus.ObjectManager"),
-      QStringLiteral("GetManagedObjects"));
-  const QDBusMessage Objects = Bus.call(GetObjects, QDBus::Block, Remaining(Deadline));
-  if (Objects.type() != QDBusMessage::ReplyMessage ||
-      Objects.signature() != QLatin1String("a{oa{sa{sv}}}"))
-    return Result;
-  if (const auto Uid =
-          ManagingModem(Objects.arguments().first().value<QDBusArgument>(), DevicePath)) {
-    Result.Manages = true;
-    Result.Uid = *Uid;
+  void Start(int TimeoutMs) {
+    QTimer::singleShot(TimeoutMs, this, [this] { Finish(); });
+    FAttempt = SystemBusAttempt();
+    if (!FAttempt) return Finish();
+    WaitForBus();
   }
-  return Result;
-}
+
+ private:
+  void WaitForBus() {
+    if (!FAttempt->Finished) {
+      QTimer::singleShot(5, this, [this] { WaitForBus(); });
+      return;
+    }
+    if (!FAttempt->Connected) return Finish();
+    QDBusMessage HasOwner = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    HasOwner << Service;
+    Ask(HasOwner, [this](const QDBusMessage& Owner) {
+      if (Owner.type() != QDBusMessage::ReplyMessage || Owner.arguments().size() != 1 ||
+          !Owner.arguments().first().toBool())
+        return Finish();
+      FResult.Running = true;
+      // Asked only of a running service: the system bus would start an installed one.
+      Ask(QDBusMessage::createMethodCall(Service, ManagerPath,
+                                         QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+                                         QStringLiteral("GetManagedObjects")),
+          [this](const QDBusMessage& Objects) {
+            if (Objects.type() == QDBusMessage::ReplyMessage &&
+                Objects.signature() == QLatin1String("a{oa{sa{sv}}}")) {
+              if (const auto Modem = ManagingModem(
+                      Objects.arguments().first().value<QDBusArgument>(), FDevicePath)) {
+                FResult.Manages = true;
+                FResult.Uid = Modem->Uid;
+                FResult.PortType = Modem->PortType;
+              }
+            }
+            Finish();
+          });
+    });
+  }
+
+  void Ask(const QDBusMessage& Call, std::function<void(const QDBusMessage&)> Then) {
+    const QDBusConnection Bus(FAttempt->Name);
+    auto* Watcher = new QDBusPendingCallWatcher(Bus.asyncCall(Call), this);
+    connect(Watcher, &QDBusPendingCallWatcher::finished, this,
+            [Then = std::move(Then)](QDBusPendingCallWatcher* W) {
+              W->deleteLater();
+              Then(W->reply());
+            });
+  }
+
+  void Finish() {
+    if (!FDone) return;
+    const auto Done = std::move(FDone);
+    FDone = nullptr;
+    const TModemManagerLookup Result = FResult;
+    deleteLater();
+    Done(Result);  // nothing of this object after it: the callee may delete its parent
+  }
+
+  QString FDevicePath;
+  std::function<void(const TModemManagerLookup&)> FDone;
+  std::shared_ptr<TBusAttempt> FAttempt;
+  TModemManagerLookup FResult;
+};
 
 QDBusMessage InhibitCall(const QString& Uid, bool Inhibit) {
   QDBusMessage Call = QDBusMessage::createMethodCall(Service, ManagerPath, Service,
                                                      QStringLiteral("InhibitDevice"));
   Call << Uid << Inhibit;
-  // No password prompt: it would wait on the UI thread, and a refusal already gets the user
+  // No password prompt: nobody would see it in time, and a refusal already gets the user
   // plain advice in the settings dialog.
   Call.setInteractiveAuthorizationAllowed(false);
   return Call;
 }
 
-bool IsBusy(int Error) {
-  return Error == EBUSY || Error == EWOULDBLOCK || Error == EAGAIN;
+// An inhibition asked for and then given up on (too slow, or the open was abandoned) must not
+// stay behind when it is granted after all: it is handed back the moment it is.
+void HandBackWhenGranted(const QDBusPendingCall& Call, const QString& BusName, const QString& Uid) {
+  const auto HandBack = [BusName, Uid](const QDBusPendingCall& Done) {
+    if (!Done.isError()) QDBusConnection(BusName).send(InhibitCall(Uid, false));
+  };
+  if (Call.isFinished()) return HandBack(Call);
+  auto* Watcher = new QDBusPendingCallWatcher(Call, QCoreApplication::instance());
+  QObject::connect(Watcher, &QDBusPendingCallWatcher::finished, Watcher,
+                   [HandBack](QDBusPendingCallWatcher* W) {
+                     HandBack(*W);
+                     W->deleteLater();
+                   });
 }
 
 }  // namespace
+
+QString ModemManagerPortKind(std::uint32_t PortType) {
+  switch (PortType) {
+    case mmport::At:
+      return QStringLiteral("AT commands");
+    case mmport::Qcdm:
+      return QStringLiteral("diagnostics");
+    case mmport::Gps:
+      return QStringLiteral("GPS");
+    case mmport::Net:
+      return QStringLiteral("network");
+    case mmport::Qmi:
+      return QStringLiteral("QMI control");
+    case mmport::Mbim:
+      return QStringLiteral("MBIM control");
+    case mmport::Audio:
+      return QStringLiteral("audio");
+    default:
+      return {};
+  }
+}
 
 bool ModemManagerPortMatches(const QString& PortName, const QString& DevicePath) {
   if (PortName.isEmpty() || DevicePath.isEmpty()) return false;
@@ -168,19 +273,14 @@ QString SystemBusAddress() {
                                    : FromEnvironment;
 }
 
-TModemManagerLookup LookUpModemManager(const QString& DevicePath, int TimeoutMs) {
-  const QDeadlineTimer Deadline(TimeoutMs);
-  QString Name;
-  auto Bus = ConnectSystemBus(Name);
-  if (!Bus) return {};
-  const TModemManagerLookup Result = LookUpOn(*Bus, DevicePath, Deadline);
-  QDBusConnection::disconnectFromBus(Name);
-  return Result;
+void LookUpModemManager(const QString& DevicePath, QObject* Context,
+                        std::function<void(const TModemManagerLookup&)> Done, int TimeoutMs) {
+  (new TLookUpJob(DevicePath, std::move(Done), Context))->Start(TimeoutMs);
 }
 
-TModemManagerNote ModemManagerNoteFor(const QString& DevicePath) {
+TModemManagerNote ModemManagerNoteFor(const QString& DevicePath, const TModemManagerLookup& Found) {
   TModemManagerNote Note;
-  if (!LookUpModemManager(DevicePath, TModemManagerInhibitor::LookUpTimeoutMs).Manages) return Note;
+  if (!Found.Manages) return Note;
   const auto Refusal = Refusals().constFind(DevicePath);
   if (Refusal == Refusals().cend()) {
     Note.State = TModemManagerState::SetAside;
@@ -205,51 +305,53 @@ QString ModemManagerText(const TModemManagerNote& Note) {
   return {};
 }
 
-int TModemManagerInhibitor::OpenAside(const QString& DevicePath, const std::function<int()>& Open) {
-  const bool Aside = Inhibit(DevicePath);
-  int Error = Open();
-  // ModemManager answers once it has let go, but a port it locked may need a moment more.
-  const QDeadlineTimer Deadline(OpenRetryMs);
-  while (Aside && IsBusy(Error) && !Deadline.hasExpired()) {
-    SleepMs(OpenRetryStepMs);
-    Error = Open();
-  }
-  if (Error != 0) Release();
-  return Error;
-}
-
-bool TModemManagerInhibitor::Inhibit(const QString& DevicePath) {
+bool TModemManagerInhibitor::SetAside(const QString& DevicePath,
+                                      const std::function<bool()>& Stop) {
   Release();
-  const QDeadlineTimer Deadline(LookUpTimeoutMs);
-  QString Name;
-  auto Bus = ConnectSystemBus(Name);
-  if (!Bus) return false;
-  const TModemManagerLookup Found = LookUpOn(*Bus, DevicePath, Deadline);
-  if (!Found.Manages) {
-    QDBusConnection::disconnectFromBus(Name);
+  // Only locals from here until the waits are over: Stop may tell that this object is gone.
+  auto Answer = std::make_shared<std::optional<TModemManagerLookup>>();
+  {
+    auto* Job = new TLookUpJob(
+        DevicePath, [Answer](const TModemManagerLookup& R) { *Answer = R; }, nullptr);
+    const QPointer<TLookUpJob> Pending(Job);
+    Job->Start(LookUpTimeoutMs);
+    WaitWithEvents([&] { return Answer->has_value(); }, LookUpTimeoutMs + 100, Stop);
+    delete Pending.data();  // an answer too late for us is dropped with it
+  }
+  if ((Stop && Stop()) || !Answer->has_value() || !(*Answer)->Manages) return false;
+  const QString Uid = (*Answer)->Uid;
+  // The look-up's job answered, so its bus is the one connected now.
+  const std::shared_ptr<TBusAttempt> Attempt = SystemBusAttempt();
+  if (!Attempt || !Attempt->Finished || !Attempt->Connected) return false;
+  const QString BusName = Attempt->Name;
+  // The call itself keeps D-Bus's own time-out: a grant that comes after we stopped waiting
+  // must still be seen, to be handed back.
+  const QDBusPendingCall Call = QDBusConnection(BusName).asyncCall(InhibitCall(Uid, true));
+  const bool Answered = WaitWithEvents([&] { return Call.isFinished(); }, InhibitTimeoutMs, Stop);
+  if (!Answered) {
+    HandBackWhenGranted(Call, BusName, Uid);
+    if (Stop && Stop()) return false;
+    Refusals().insert(DevicePath,
+                      QStringLiteral("org.freedesktop.DBus.Error.NoReply: no answer within %1 ms")
+                          .arg(InhibitTimeoutMs));
     return false;
   }
-  const QDBusMessage Reply =
-      Bus->call(InhibitCall(Found.Uid, true), QDBus::Block, InhibitTimeoutMs);
-  if (Reply.type() != QDBusMessage::ReplyMessage) {
-    // Leaving the bus also withdraws a request that was only slow, not refused.
-    QDBusConnection::disconnectFromBus(Name);
-    Refusals().insert(DevicePath, Reply.errorName() + QStringLiteral(": ") + Reply.errorMessage());
+  if (Call.isError()) {
+    const QDBusError Error = Call.error();
+    Refusals().insert(DevicePath, Error.name() + QStringLiteral(": ") + Error.message());
     return false;
   }
   Refusals().remove(DevicePath);
-  FConnection = Name;
-  FUid = Found.Uid;
+  FConnection = BusName;
+  FUid = Uid;
   return true;
 }
 
 void TModemManagerInhibitor::Release() {
   if (FConnection.isEmpty()) return;
-  QDBusConnection Bus(FConnection);
   // The answer is not needed: a device that is gone cannot be handed back, and leaving the bus
-  // below ends the inhibition in any case.
-  Bus.call(InhibitCall(FUid, false), QDBus::Block, ReleaseTimeoutMs);
-  QDBusConnection::disconnectFromBus(FConnection);
+  // (at the latest when the program ends) ends the inhibition in any case.
+  QDBusConnection(FConnection).send(InhibitCall(FUid, false));
   FConnection.clear();
   FUid.clear();
 }

@@ -83,4 +83,9 @@ class ISerialDevice {
   // True once an operation found the device gone (hung up, unplugged, its other end closed),
   // as opposed to slow; stays true until the next Open. A device that cannot tell says false.
   virtual bool HungUp() const { return false; }
+  // Lets the output queue drain for up to Ms before a send looks for room again. A device on a
+  // clock of its own (a test's fake) may return at once.
+  virtual void WaitForRoom(std::uint32_t Ms) { (void)Ms; }
+  // The descriptor to watch for readable bytes while open; -1 when the device has none.
+  virtual int Descriptor() const { return -1; }
 };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "serial/platform/SerialDevice.h"
+#include "serial/platform/Ticks.h"
 
 // What a fake device saw and what it will answer; shared with the test after the driver
 // takes ownership of the device.
@@ -30,6 +31,8 @@ struct TFakeSerialState {
   std::uint32_t ModemBits = 0;
   bool HangUp = false;                      // the device is gone
   std::uint32_t HangUpAfter = 0xFFFFFFFFu;  // it goes once this many bytes were written
+  int QueueChecks = 0;                      // ClearCommError calls
+  bool SleepForRoom = false;                // WaitForRoom really waits (a real clock)
 };
 
 class TFakeSerialDevice final : public ISerialDevice {
@@ -60,6 +63,7 @@ class TFakeSerialDevice final : public ISerialDevice {
     return true;
   }
   bool ClearCommError(std::uint32_t& InQue, std::uint32_t& OutQue) override {
+    ++S->QueueChecks;
     InQue = S->HangUp ? 0 : static_cast<std::uint32_t>(S->Input.size());
     OutQue = S->HangUp ? 0 : S->OutQue;
     return !S->HangUp;
@@ -83,6 +87,9 @@ class TFakeSerialDevice final : public ISerialDevice {
     S->Output.append(static_cast<const char*>(Data), Written);
     if (static_cast<std::uint32_t>(S->Output.size()) >= S->HangUpAfter) S->HangUp = true;
     return Written > 0;
+  }
+  void WaitForRoom(std::uint32_t Ms) override {
+    if (S->SleepForRoom) SleepMs(Ms);
   }
   int LastError() const override { return 0; }
   bool HungUp() const override { return S->HangUp; }

@@ -6,10 +6,12 @@
 // and usually sets XDG_CONFIG_HOME to a temporary folder, so the comN link lands there.
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <cstdio>
 
 namespace vantrel::test {
 
@@ -88,11 +90,37 @@ class SimProcess {
     return m_answer;
   }
 
-  /// Ends the simulator with SIGKILL, as a crash would: it leaves its link behind.
-  void kill(int timeoutMs = 5000) {
+  /// Ends the simulator with SIGKILL, as a crash would: it leaves its link behind, dangling.
+  /// The link is pointed at a name no device ever has, so that another program's new
+  /// pseudo-terminal, which may get the killed one's number, never turns it into a port
+  /// again: the test owns what it linked, also when tests run side by side.
+  /// KeepLink leaves the link exactly as the crash left it.
+  enum LinkAfterKill { DisownLink, KeepLink };
+  void kill(int timeoutMs = 5000, LinkAfterKill after = DisownLink) {
     if (m_process.state() == QProcess::NotRunning) return;
     m_process.kill();
     m_process.waitForFinished(timeoutMs);
+    if (after == KeepLink) return;
+    const QString link = linkPath();
+    if (link.isEmpty() || m_slave.isEmpty() || QFile::symLinkTarget(link) != m_slave) return;
+    const QString gone = link + QStringLiteral(".gone");
+    QFile::remove(gone);
+    if (QFile::link(link + QStringLiteral("-killed-simulator"), gone))
+      ::rename(QFile::encodeName(gone).constData(), QFile::encodeName(link).constData());
+  }
+
+  /// The comN link the simulator makes: in the port map folder of its environment, for its
+  /// --port (1 by default); empty with --no-link.
+  QString linkPath() const {
+    const QStringList args = m_process.arguments();
+    if (args.contains(QStringLiteral("--no-link"))) return {};
+    int port = 1;
+    const qsizetype at = args.indexOf(QStringLiteral("--port"));
+    if (at >= 0 && at + 1 < args.size()) port = args.at(at + 1).toInt();
+    const QProcessEnvironment env = m_process.processEnvironment();
+    QString base = env.value(QStringLiteral("XDG_CONFIG_HOME"));
+    if (base.isEmpty()) base = env.value(QStringLiteral("HOME")) + QStringLiteral("/.config");
+    return base + QStringLiteral("/vantrel/ports/com") + QString::number(port);
   }
 
   /// Waits for the simulator to end on its own (e.g. after --hangup-after).

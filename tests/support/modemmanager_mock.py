@@ -3,12 +3,13 @@
 Run as  python3 -m dbusmock -t modemmanager_mock.py -p '{...}'  with DBUS_SYSTEM_BUS_ADDRESS
 pointing at a private bus. Parameters:
   device      the modem's Device property, the key InhibitDevice takes
-  ports       the port names the modem lists (each with type AT)
+  ports       the ports the modem lists: a name (type AT) or a [name, MMModemPortType] pair
   hold        a device path the service keeps open and flock()ed, as a service that locks
               its ports would, until InhibitDevice(..., true); taken again on release
   let_go_ms   how long it still holds that device after answering InhibitDevice(true)
   refuse      InhibitDevice answers polkit's refusal instead
   stall_ms    GetManagedObjects answers only after this long (a hung service)
+  answer_ms   InhibitDevice(..., true) answers only after this long (a slow service)
 
 Besides the call log of org.freedesktop.DBus.Mock, OpenersAtInhibit() tells, for every
 InhibitDevice call in order, which processes had the modem's devices open at that moment.
@@ -78,9 +79,15 @@ def _let_go():
         os.close(fd)
 
 
+def _port_names(ports):
+    return [p if isinstance(p, str) else p[0] for p in ports]
+
+
 def _inhibit_device(self, uid, inhibit):
     params = state['params']
-    state['openers'].append(_openers(params.get('ports', [])))
+    state['openers'].append(_openers(_port_names(params.get('ports', []))))
+    if inhibit and params.get('answer_ms'):
+        time.sleep(params['answer_ms'] / 1000.0)
     if params.get('refuse'):
         raise dbus.exceptions.DBusException(
             'Not authorized to control the device',
@@ -111,6 +118,8 @@ def load(mock, parameters):
     state['params'] = dict(parameters)
     mock.AddMethod(MAIN_IFACE, 'InhibitDevice', 'sb', '', _inhibit_device)
     ports = dbus.Array([dbus.Struct((dbus.String(p), dbus.UInt32(PORT_TYPE_AT)), signature='su')
+                        if isinstance(p, str) else
+                        dbus.Struct((dbus.String(p[0]), dbus.UInt32(p[1])), signature='su')
                         for p in parameters.get('ports', [])], signature='(su)')
     mock.AddObject(MAIN_OBJ + '/Modem/0', MODEM_IFACE,
                    {'Device': dbus.String(parameters.get('device', '')), 'Ports': ports}, [])

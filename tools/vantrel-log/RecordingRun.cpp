@@ -7,9 +7,10 @@
 #include <QThread>
 #include <cstdio>
 
-#include "core/GpsClient.h"
 #include "core/ConnectionKeeper.h"
+#include "core/GpsClient.h"
 #include "core/ModemSession.h"
+#include "core/ReplyText.h"
 #include "core/reports/ReportFamily.h"
 #include "serial/SerialPortDriver.h"
 #include "serial/platform/PortResolver.h"
@@ -179,7 +180,7 @@ int TRecordingRun::Exec() {
   FClock.start();
   while (!FStop) {
     if (FKeeper->Lost() && !WaitForDevice()) break;
-    FRecorder.Begin(QDateTime::currentDateTime(), QString::fromLatin1(FSession->Imsi()).trimmed(),
+    FRecorder.Begin(QDateTime::currentDateTime(), PlainModemText(FSession->Imsi()).trimmed(),
                     FReports);
     const TCycleResult Result =
         FSession->RunCycle([this](const TCycleView& View) { FRecorder.Add(View); });
