@@ -16,9 +16,11 @@ const QByteArray TModemSession::OkTerminator = QByteArrayLiteral("\r\nOK\r\n");
 namespace {
 
 // What a device is known by across a loss: a USB adapter plugged back in may get another
-// ttyUSB number, but keeps its by-id name; a device without one has only its path.
+// ttyUSB number, but keeps its by-id name, and the udev name the port map links to; a device
+// with neither has only its path.
 QString DeviceIdentity(const TPortResolution& Where) {
-  return Where.StableName.isEmpty() ? Where.DevicePath : Where.StableName;
+  if (!Where.StableName.isEmpty()) return Where.StableName;
+  return Where.Alias.isEmpty() ? Where.DevicePath : Where.Alias;
 }
 
 QByteArray ErrorLineOf(const QList<QByteArray>& Lines) {

@@ -169,6 +169,9 @@ TPortResolution ResolvePortName(const QString& Name, const TPortSystemPaths& Pat
     R.DevicePath = Canonical;
     R.Resolved = true;
     FillDeviceFacts(R, Paths);
+    // A link to a udev name names the device itself, whatever tty number it has today.
+    const QString Hop = LinkInfo.symLinkTarget();
+    if (Hop != Canonical && QFileInfo(Hop).isSymLink()) R.Alias = Hop;
     return R;
   }
 

@@ -9,6 +9,8 @@ struct TPortResolution {
   bool Resolved = false;    // a device path was found
   QString DevicePath;       // e.g. /dev/ttyUSB0 (link target made canonical)
   QString StableName;       // /dev/serial/by-id/... when one points at the device, else empty
+  QString Alias;            // the link a comN link leads to when that is a link too (a udev
+                            // name such as /dev/modem), else empty
   QString UsbProduct;       // from sysfs when known, else empty
   QString Via;              // short human text on how the name was resolved
   bool Accessible = false;  // this user may read and write the device

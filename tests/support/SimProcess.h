@@ -101,12 +101,25 @@ class SimProcess {
     m_process.kill();
     m_process.waitForFinished(timeoutMs);
     if (after == KeepLink) return;
+    // A modem pulled out takes its udev name with it; the port map link to it stays behind.
+    const QString alias = argumentOf(QStringLiteral("--alias"));
+    if (!alias.isEmpty()) {
+      if (QFile::symLinkTarget(alias) == m_slave) QFile::remove(alias);
+      return;
+    }
     const QString link = linkPath();
     if (link.isEmpty() || m_slave.isEmpty() || QFile::symLinkTarget(link) != m_slave) return;
     const QString gone = link + QStringLiteral(".gone");
     QFile::remove(gone);
     if (QFile::link(link + QStringLiteral("-killed-simulator"), gone))
       ::rename(QFile::encodeName(gone).constData(), QFile::encodeName(link).constData());
+  }
+
+  /// The value given to a simulator option, empty when it was not given.
+  QString argumentOf(const QString& option) const {
+    const QStringList args = m_process.arguments();
+    const qsizetype at = args.indexOf(option);
+    return at >= 0 && at + 1 < args.size() ? args.at(at + 1) : QString();
   }
 
   /// The comN link the simulator makes: in the port map folder of its environment, for its

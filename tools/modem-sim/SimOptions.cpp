@@ -25,6 +25,8 @@ std::string HelpText() {
          "Prints \"READY <slave path>\" when the port can be opened.\n\nOptions:\n"
          "  --port N          link name comN (default 1)\n"
          "  --no-link         do not create a link in the port map folder\n"
+         "  --alias PATH      link PATH to the device and comN to PATH, as udev gives a USB\n"
+         "                    modem a stable name that outlives its ttyUSB number\n"
          "  --seed N          repeatable drift of the cell levels\n"
          "  --baud N          pace the output at N baud, 10 bit times per byte (default 0: "
          "unpaced)\n"
@@ -142,6 +144,9 @@ std::string ParseArgs(const std::vector<std::string>& Args, TSimOptions& Out, bo
       Out.Version = true;
     } else if (A == "--no-link") {
       Out.NoLink = true;
+    } else if (A == "--alias") {
+      if (!Value(V) || V.empty() || V[0] != '/') return "--alias needs an absolute path";
+      Out.Alias = V;
     } else if (A == "--control") {
       Out.Control = true;
     } else if (A == "--port") {

@@ -32,6 +32,7 @@ enum TUrcTiming : unsigned { UrcBefore = 1u, UrcGap = 2u, UrcLate = 4u };
 struct TSimOptions {
   int Port = 1;                       // link name comN
   bool NoLink = false;                // do not touch the port map folder
+  std::string Alias;                  // a stable name for the device, as udev gives one
   std::optional<std::uint32_t> Seed;  // drift seed; unset = random
   int Baud = 0;                       // output pacing, 10 bit times per byte; 0 = unpaced
   std::set<std::string> Unanswered;   // commands (upper case, without CR) that get no reply

@@ -141,12 +141,14 @@ int main(int argc, char** argv) {
   // The same folder the port resolver follows comN links in.
   const fs::path Link =
       fs::path(PortMapFolder().toStdString()) / ("com" + std::to_string(Options.Port));
-  if (!Options.NoLink) {
-    std::string Why;
-    if (!CreateLink(Link, Slave, Why)) {
-      std::fprintf(stderr, "vantrel-modem-sim: %s\n", Why.c_str());
-      return 2;
-    }
+  // With an alias the port map link leads to it, as a user links comN to a by-id name.
+  const std::string LinkTarget = Options.Alias.empty() ? Slave : Options.Alias;
+  std::string Why;
+  if ((!Options.Alias.empty() && !CreateLink(Options.Alias, Slave, Why)) ||
+      (!Options.NoLink && !CreateLink(Link, LinkTarget, Why))) {
+    std::fprintf(stderr, "vantrel-modem-sim: %s\n", Why.c_str());
+    if (!Options.Alias.empty()) RemoveLink(Options.Alias, Slave);
+    return 2;
   }
 
   TModemCore Core(Options);
@@ -252,7 +254,8 @@ int main(int argc, char** argv) {
       usleep(10000);
     }
   }
-  if (!Options.NoLink) RemoveLink(Link, Slave);
+  if (!Options.NoLink) RemoveLink(Link, LinkTarget);
+  if (!Options.Alias.empty()) RemoveLink(Options.Alias, Slave);
   close(SlaveFd);
   close(Master);
   return Rc;
