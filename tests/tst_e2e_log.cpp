@@ -161,7 +161,7 @@ void TestE2eLog::recordsReadBack() {
               Path});
     QVERIFY(Py.waitForFinished(20000));
     QCOMPARE(QString::fromUtf8(Py.readAllStandardOutput()).trimmed(),
-             QStringLiteral("%1 [43] time %2").arg(Cycles + 1).arg(Records[0].Serving.Channel));
+             QStringLiteral("%1 [53] time %2").arg(Cycles + 1).arg(Records[0].Serving.Channel));
   }
 }
 
