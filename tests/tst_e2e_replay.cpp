@@ -79,6 +79,8 @@ void TestE2eReplay::recordThenReplay_data() {
                                   << "LTE";
   QTest::newRow("Quectel on UMTS") << QStringList{"quectel", "--rat", "umts"} << "AT+QENG"
                                    << "UMTS";
+  QTest::newRow("Quectel on GSM") << QStringList{"quectel", "--rat", "gsm"} << "AT+QENG"
+                                  << "GSM";
   QTest::newRow("Quectel 2G") << QStringList{"quectel-2g"} << "AT+QENG"
                               << "GSM";
   // Levels in tenths, and no neighbours.

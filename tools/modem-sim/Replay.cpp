@@ -91,8 +91,13 @@ TSimFamily ReplayFamily(const QList<TDriveRecord>& Records) {
   if (Reports == QLatin1String("AT+CENG")) return TSimFamily::Ceng;
   if (Reports == QLatin1String("AT#MONI")) return TSimFamily::Moni;
   if (Reports == QLatin1String("AT+CCED")) return TSimFamily::Cced;
+  // An LTE module on GSM prints no access level and power while it camps; a 2G module does.
   if (Reports == QLatin1String("AT+QENG"))
-    return Any(HeardRadio) ? TSimFamily::Quectel : TSimFamily::Quectel2g;
+    return Any(HeardRadio) || !Any([](const TDriveRecord& R) {
+             return !R.RxLev.isEmpty() || !R.Pwr.isEmpty();
+           })
+               ? TSimFamily::Quectel
+               : TSimFamily::Quectel2g;
   if (Reports == QLatin1String("AT+CPSI?")) {
     const bool Umts = Any([](const TDriveRecord& R) { return R.Serving.Technology == "UMTS"; });
     const bool Listed = Any([](const TDriveRecord& R) { return !R.Neighbours.isEmpty(); });

@@ -24,8 +24,9 @@ std::optional<TReplayScript> LoadReplay(const std::string& Path, std::string& Er
 
 // The family that recorded a drive test, from the reports column of its first record
 // ("AT+CENG", ...; Monitor for any other). AT+QENG and AT+CPSI? each name two families, told
-// apart by what they recorded: a Quectel that heard UMTS or LTE cells is an LTE module, else a
-// 2G one; a SIMCom module that listed neighbours and never camped on UMTS is a SIM7000.
+// apart by what they recorded: a Quectel that heard UMTS or LTE cells, or never printed an
+// access level or power, is an LTE module, else a 2G one; a SIMCom module that listed
+// neighbours and never camped on UMTS is a SIM7000.
 TSimFamily ReplayFamily(const QList<TDriveRecord>& Records);
 // One recorded cycle as the model's cells, in the way `Family` shows them.
 TReplayCycle ReplayCycle(const TDriveRecord& Record, TSimFamily Family);
