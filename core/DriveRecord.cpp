@@ -30,6 +30,22 @@ const std::array<TServingColumn, 10> ServingColumns{{
     {"serving_cell_id", nullptr, &TRecordCell::CellId},
 }};
 
+// The serving cell's columns that came with the UMTS and LTE modules, after the reports column;
+// each neighbour's technology follows them.
+const std::array<TServingColumn, 4> RadioColumns{{
+    {"serving_technology", nullptr, &TRecordCell::Technology},
+    {"quality_db", &TDriveRecord::Quality, nullptr},
+    {"sinr_db", &TDriveRecord::Sinr, nullptr},
+    {"rssi_dbm", &TDriveRecord::Rssi, nullptr},
+}};
+
+// JSON Lines keeps all of them in its serving object.
+template <typename TDo>
+void ForEachServingColumn(TDo Do) {
+  for (const TServingColumn& C : ServingColumns) Do(C);
+  for (const TServingColumn& C : RadioColumns) Do(C);
+}
+
 struct TCellColumn {
   const char* Name;
   QString TRecordCell::*Field;
@@ -67,8 +83,11 @@ QString Decimal(double Value, int Decimals) {
 }
 
 constexpr int LeadColumns = 2;  // time, imsi
-constexpr int CsvColumnCount = LeadColumns + int(ServingColumns.size()) +
-                               RecordNeighbourCount * int(NeighbourColumns.size()) + 1;
+// The columns of a record written before cells had a technology, up to its reports column.
+constexpr int GsmCsvColumnCount = LeadColumns + int(ServingColumns.size()) +
+                                  RecordNeighbourCount * int(NeighbourColumns.size()) + 1;
+constexpr int CsvColumnCount = GsmCsvColumnCount + int(RadioColumns.size()) + RecordNeighbourCount;
+constexpr int PositionColumnCount = int(PositionColumns.size());
 
 QString& ServingField(TDriveRecord& R, const TServingColumn& C) {
   return C.Field ? R.*C.Field : R.Serving.*C.CellField;
@@ -120,7 +139,7 @@ QString JsonText(const QJsonValue& Value) {
 
 bool IsNumericServing(const char* Name) {
   const QByteArray N(Name);
-  return N != "serving_band" && N != "plmn" && N != "serving_bsic";
+  return N != "serving_band" && N != "plmn" && N != "serving_bsic" && N != "serving_technology";
 }
 
 QString JsonName(const char* CsvName) {
@@ -226,6 +245,9 @@ QByteArray CsvHeader(TCsvColumns Columns) {
     for (const TCellColumn& C : NeighbourColumns)
       Names << "n" + QByteArray::number(I) + "_" + C.Name;
   Names << "reports";
+  for (const TServingColumn& C : RadioColumns) Names << C.Name;
+  for (int I = 1; I <= RecordNeighbourCount; ++I)
+    Names << "n" + QByteArray::number(I) + "_technology";
   if (Columns.Position) AddPositionNames(Names);
   return Names.join(',') + '\n';
 }
@@ -238,19 +260,25 @@ QByteArray CsvRow(const TDriveRecord& Record, TCsvColumns Columns) {
     for (const TCellColumn& C : NeighbourColumns) Fields << CsvField(Cell.*C.Field);
   }
   Fields << CsvField(Record.Reports);
+  for (const TServingColumn& C : RadioColumns) Fields << CsvField(ServingField(Record, C));
+  for (int I = 0; I < RecordNeighbourCount; ++I)
+    Fields << (I < Record.Neighbours.size() ? CsvField(Record.Neighbours[I].Technology)
+                                            : QByteArray());
   if (Columns.Position) AddPositionFields(Fields, Record.Position);
   return Fields.join(',') + '\n';
 }
 
 QByteArray JsonLine(const TDriveRecord& Record) {
   QJsonObject Serving;
-  for (const TServingColumn& C : ServingColumns)
+  ForEachServingColumn([&](const TServingColumn& C) {
     Serving.insert(JsonName(C.Name), JsonValue(ServingField(Record, C), IsNumericServing(C.Name)));
+  });
   QJsonArray Neighbours;
   for (const TRecordCell& Cell : Record.Neighbours.mid(0, RecordNeighbourCount)) {
     QJsonObject N;
     for (const TCellColumn& C : NeighbourColumns)
       N.insert(QString::fromLatin1(C.Name), JsonValue(Cell.*C.Field, C.Numeric));
+    N.insert(QStringLiteral("technology"), JsonValue(Cell.Technology, false));
     Neighbours.append(N);
   }
   QJsonObject Object{{QStringLiteral("time"), RecordTimeText(Record.Time)},
@@ -293,9 +321,14 @@ std::optional<QStringList> SplitCsvLine(const QByteArray& Line) {
 
 std::optional<TDriveRecord> ParseCsvRow(const QByteArray& Line) {
   std::optional<QStringList> Fields = SplitCsvLine(Line);
-  const bool WithPosition =
-      Fields && Fields->size() == CsvColumnCount + int(PositionColumns.size());
-  if (!Fields || (Fields->size() != CsvColumnCount && !WithPosition)) return std::nullopt;
+  if (!Fields) return std::nullopt;
+  // With or without the technology columns (files written before them), with or without the
+  // position columns.
+  const qsizetype Count = Fields->size();
+  const bool WithRadio = Count == CsvColumnCount || Count == CsvColumnCount + PositionColumnCount;
+  const bool WithPosition = Count == CsvColumnCount + PositionColumnCount ||
+                            Count == GsmCsvColumnCount + PositionColumnCount;
+  if (!WithRadio && !WithPosition && Count != GsmCsvColumnCount) return std::nullopt;
   for (QString& Field : *Fields)
     if (Field.startsWith(QLatin1Char('\'')) && LooksLikeFormula(Field.mid(1))) Field.remove(0, 1);
   TDriveRecord Record;
@@ -304,12 +337,18 @@ std::optional<TDriveRecord> ParseCsvRow(const QByteArray& Line) {
   int Index = 1;
   Record.Imsi = Fields->at(Index++);
   for (const TServingColumn& C : ServingColumns) ServingField(Record, C) = Fields->at(Index++);
-  for (int I = 0; I < RecordNeighbourCount; ++I) {
-    TRecordCell Cell;
+  std::array<TRecordCell, RecordNeighbourCount> Cells;
+  for (TRecordCell& Cell : Cells)
     for (const TCellColumn& C : NeighbourColumns) Cell.*C.Field = Fields->at(Index++);
-    if (Cell != TRecordCell{}) Record.Neighbours << Cell;
-  }
   Record.Reports = Fields->at(Index++);
+  if (WithRadio) {
+    for (const TServingColumn& C : RadioColumns) ServingField(Record, C) = Fields->at(Index++);
+    for (TRecordCell& Cell : Cells) Cell.Technology = Fields->at(Index++);
+  }
+  // A slot without a cell is no neighbour, whatever technology it names.
+  for (const TRecordCell& Cell : Cells)
+    if (Cell.Band + Cell.Channel + Cell.Level + Cell.Bsic + Cell.CellId != QString())
+      Record.Neighbours << Cell;
   bool Ok = true;
   if (WithPosition) Record.Position = ReadPositionFields(*Fields, Index, Ok);
   if (!Ok) return std::nullopt;
@@ -328,8 +367,9 @@ std::optional<TDriveRecord> ParseJsonLine(const QByteArray& Line) {
   Record.Imsi = JsonText(Object.value(QLatin1String("imsi")));
   Record.Reports = JsonText(Object.value(QLatin1String("reports")));
   const QJsonObject Serving = Object.value(QLatin1String("serving")).toObject();
-  for (const TServingColumn& C : ServingColumns)
+  ForEachServingColumn([&](const TServingColumn& C) {
     ServingField(Record, C) = JsonText(Serving.value(JsonName(C.Name)));
+  });
   const QJsonArray Neighbours = Object.value(QLatin1String("neighbours")).toArray();
   for (const QJsonValue& Value : Neighbours) {
     if (Record.Neighbours.size() == RecordNeighbourCount) break;
@@ -337,6 +377,7 @@ std::optional<TDriveRecord> ParseJsonLine(const QByteArray& Line) {
     TRecordCell Cell;
     for (const TCellColumn& C : NeighbourColumns)
       Cell.*C.Field = JsonText(N.value(QString::fromLatin1(C.Name)));
+    Cell.Technology = JsonText(N.value(QLatin1String("technology")));
     Record.Neighbours << Cell;
   }
   bool Ok = true;

@@ -8,9 +8,12 @@
 #include <optional>
 
 // One grid column as a record keeps it: the values the window would show, as plain text,
-// empty where the cycle read nothing.
+// empty where the cycle read nothing. A UMTS or LTE cell keeps its UARFCN or EARFCN as the
+// channel, its RSCP or RSRP as the level and its PSC or PCI as the BSIC; Technology is "GSM",
+// "UMTS" or "LTE", empty in records written before cells had one (they are GSM cells).
 struct TRecordCell {
   QString Band, Channel, Level, Bsic, CellId;
+  QString Technology;
   bool operator==(const TRecordCell&) const = default;
 };
 
@@ -31,7 +34,8 @@ struct TDriveRecord {
   QString Imsi;
   QString Reports;  // the report family's name, e.g. "AT^MONI" or "AT+CENG"
   TRecordCell Serving;
-  QString RxLev, C1, Pwr, Plmn, Lac;
+  QString RxLev, C1, Pwr, Plmn, Lac;        // Lac: the TAC of an LTE cell
+  QString Quality, Sinr, Rssi;              // UMTS Ec/Io or LTE RSRQ (dB), SINR (dB), RSSI (dBm)
   QList<TRecordCell> Neighbours;            // the cells the modem reported, at most six
   std::optional<TRecordPosition> Position;  // none: no fresh fix, or recorded without one
   bool operator==(const TDriveRecord&) const = default;
@@ -46,8 +50,9 @@ TRecordPosition RecordPosition(const TGpsFix& Fix, qint64 AgeMs);
 // "2026-12-09T17:06:22.123+01:00": milliseconds and an explicit offset, also at UTC.
 QString RecordTimeText(const QDateTime& Time);
 
-// Which columns a CSV record file has: the position columns come last and only in files
-// recorded with positions, so a file recorded without them is as it always was.
+// Which columns a CSV record file has: the technology columns follow the reports column, and
+// the position columns come last and only in files recorded with positions. Files written
+// before the technology columns existed still read.
 struct TCsvColumns {
   bool Position = false;
 };

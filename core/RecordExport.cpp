@@ -163,8 +163,13 @@ QString AreaName(const QString& Technology) {
 
 }  // namespace record_export
 
-// The cell reports read today are GSM's; the record names no technology of its own yet.
-QString CellTechnology(const TDriveRecord&, const TRecordCell&) {
+// A record written before cells had a technology holds GSM cells; a neighbour without one is
+// taken to be of the serving cell's.
+QString CellTechnology(const TDriveRecord& Record, const TRecordCell& Cell) {
+  for (const QString& Technology : {Cell.Technology, Record.Serving.Technology})
+    if (Technology == QLatin1String("GSM") || Technology == QLatin1String("UMTS") ||
+        Technology == QLatin1String("LTE"))
+      return Technology;
   return QStringLiteral("GSM");
 }
 

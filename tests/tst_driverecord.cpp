@@ -2,6 +2,7 @@
 
 #include "LogOptions.h"
 #include "core/DriveRecord.h"
+#include "core/RecordExport.h"
 
 namespace {
 
@@ -10,17 +11,34 @@ TDriveRecord FullRecord() {
   R.Time = QDateTime(QDate(2026, 12, 9), QTime(17, 6, 22, 123), Qt::OffsetFromUTC, 3600);
   R.Imsi = QStringLiteral("262073912345678");
   R.Reports = QStringLiteral("AT^MONI");
-  R.Serving = {QStringLiteral("E"), QStringLiteral("1013"), QStringLiteral("-71"),
-               QStringLiteral("34"), QStringLiteral("34215")};
+  R.Serving = {QStringLiteral("E"),  QStringLiteral("1013"),  QStringLiteral("-71"),
+               QStringLiteral("34"), QStringLiteral("34215"), QStringLiteral("GSM")};
   R.RxLev = QStringLiteral("-105");
   R.C1 = QStringLiteral("33");
   R.Pwr = QStringLiteral("33");
   R.Plmn = QStringLiteral("26207");
   R.Lac = QStringLiteral("20205");
   for (int I = 0; I < 6; ++I)
-    R.Neighbours << TRecordCell{QStringLiteral("900"), QString::number(10 + I),
-                                QString::number(-80 - I), QStringLiteral("0%1").arg(I),
-                                QString::number(1000 + I)};
+    R.Neighbours << TRecordCell{QStringLiteral("900"),     QString::number(10 + I),
+                                QString::number(-80 - I),  QStringLiteral("0%1").arg(I),
+                                QString::number(1000 + I), QStringLiteral("GSM")};
+  return R;
+}
+
+// A Quectel module on LTE hearing an LTE neighbour and a UMTS one.
+TDriveRecord LteRecord() {
+  TDriveRecord R = FullRecord();
+  R.Reports = QStringLiteral("AT+QENG");
+  R.Serving = {"B20", "6300", "-104", "188", "26345485", "LTE"};
+  R.RxLev.clear();
+  R.C1.clear();
+  R.Pwr.clear();
+  R.Lac = QStringLiteral("1539");
+  R.Quality = QStringLiteral("-9");
+  R.Sinr = QStringLiteral("11");
+  R.Rssi = QStringLiteral("-78");
+  R.Neighbours = {{"B3", "1250", "-88", "77", "", "LTE"},
+                  {"B1", "10713", "-91", "300", "", "UMTS"}};
   return R;
 }
 
@@ -35,6 +53,7 @@ class TestDriveRecord : public QObject {
   void roundTrip();
   void csvShape();
   void csvNeverWritesAFormula();
+  void previousVersionStillReads();
   void jsonFieldsAreNamedAndTyped();
   void onlyWholeLinesAreRead_data();
   void onlyWholeLinesAreRead();
@@ -98,6 +117,12 @@ void TestDriveRecord::roundTrip_data() {
   QTest::newRow("placed south and east") << Placed;
   Placed.Position = TRecordPosition{"", "52.5200083", "-0.1200000", "", "", "", "", "2", "2999"};
   QTest::newRow("2D fix without time") << Placed;
+  QTest::newRow("LTE with a UMTS neighbour") << LteRecord();
+  TDriveRecord Searching = LteRecord();
+  Searching.Serving = {};
+  Searching.Neighbours.clear();
+  Searching.Quality = Searching.Sinr = Searching.Rssi = Searching.Lac = QString();
+  QTest::newRow("searching") << Searching;
 }
 
 void TestDriveRecord::roundTrip() {
@@ -120,18 +145,52 @@ void TestDriveRecord::csvShape() {
   const QByteArray Header = CsvHeader();
   QVERIFY(Header.endsWith('\n'));
   const QStringList Names = SplitCsvLine(Header).value();
-  QCOMPARE(Names.size(), 2 + 10 + 6 * 5 + 1);
+  QCOMPARE(Names.size(), 2 + 10 + 6 * 5 + 1 + 4 + 6);
   QCOMPARE(Names.mid(0, 5),
            (QStringList{"time", "imsi", "serving_band", "serving_channel", "serving_level_dbm"}));
   QCOMPARE(Names.at(12), QStringLiteral("n1_band"));
   QCOMPARE(Names.at(41), QStringLiteral("n6_cell_id"));
-  TDriveRecord Two = FullRecord();
-  Two.Neighbours.resize(2);
+  // The technology columns came later: after the reports column, before any position.
+  QCOMPARE(Names.mid(42, 6), (QStringList{"reports", "serving_technology", "quality_db", "sinr_db",
+                                          "rssi_dbm", "n1_technology"}));
+  QCOMPARE(Names.last(), QStringLiteral("n6_technology"));
+  QCOMPARE(SplitCsvLine(CsvHeader({true})).value().mid(0, Names.size()), Names);
+  TDriveRecord Two = LteRecord();
   const QStringList Row = SplitCsvLine(CsvRow(Two)).value();
   QCOMPARE(Row.size(), Names.size());
-  QCOMPARE(Row.at(Names.indexOf("n2_channel")), QStringLiteral("11"));
+  QCOMPARE(Row.at(Names.indexOf("n2_channel")), QStringLiteral("10713"));
+  QCOMPARE(Row.at(Names.indexOf("n2_technology")), QStringLiteral("UMTS"));
   QCOMPARE(Row.at(Names.indexOf("n3_channel")), QString());
-  QCOMPARE(Row.at(Names.indexOf("lac")), QStringLiteral("20205"));
+  QCOMPARE(Row.at(Names.indexOf("n3_technology")), QString());
+  QCOMPARE(Row.at(Names.indexOf("lac")), QStringLiteral("1539"));
+  QCOMPARE(Row.at(Names.indexOf("quality_db")), QStringLiteral("-9"));
+}
+
+// Records written before cells had a technology: read as they were, their cells GSM cells.
+void TestDriveRecord::previousVersionStillReads() {
+  const QByteArray Row =
+      "2026-12-09T17:06:22.123+01:00,262073912345678,E,1013,-71,-105,33,33,26207,20205,34,34215,"
+      "900,10,-80,00,1000,900,11,-81,01,1001,900,12,-82,02,1002,900,13,-83,03,1003,900,14,-84,04,"
+      "1004,900,15,-85,05,1005,AT^MONI";
+  const QByteArray Json =
+      R"({"imsi":"262073912345678","neighbours":[{"band":"900","bsic":"00","cell_id":1000,)"
+      R"("channel":10,"level_dbm":-80}],"reports":"AT^MONI","serving":{"band":"E","bsic":"34",)"
+      R"("c1":33,"cell_id":34215,"channel":1013,"lac":20205,"level_dbm":-71,"plmn":"26207",)"
+      R"("pwr":33,"rxlev":-105},"time":"2026-12-09T17:06:22.123+01:00"})";
+  TDriveRecord Want = FullRecord();
+  Want.Serving.Technology.clear();
+  for (TRecordCell& Cell : Want.Neighbours) Cell.Technology.clear();
+  QCOMPARE(ParseCsvRow(Row), std::optional(Want));
+  TDriveRecord Placed = Want;
+  Placed.Position = TRecordPosition{"", "52.5200083", "13.4049540", "", "", "", "", "2", "120"};
+  QCOMPARE(ParseCsvRow(Row + ",,52.5200083,13.4049540,,,,,2,120"), std::optional(Placed));
+  Want.Neighbours.resize(1);
+  QCOMPARE(ParseJsonLine(Json), std::optional(Want));
+  QCOMPARE(CellTechnology(Want, Want.Serving), QStringLiteral("GSM"));
+  QCOMPARE(CellTechnology(Want, Want.Neighbours[0]), QStringLiteral("GSM"));
+  // One column short or over is no record of either shape.
+  QVERIFY(!ParseCsvRow(Row + ",LTE"));
+  QVERIFY(!ParseCsvRow(Row.left(Row.lastIndexOf(','))));
 }
 
 void TestDriveRecord::csvNeverWritesAFormula() {

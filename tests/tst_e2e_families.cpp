@@ -1,15 +1,18 @@
-// The window against simulated modems of the AT+CENG, AT#MONI and AT+CCED families, and the
-// rule that any other modem keeps the three AT^ reports.
+// The window against simulated modems of the AT+CENG, AT#MONI and AT+CCED families, the LTE
+// modules (Quectel on each technology, Quectel's 2G modules, SIMCom SIM7600 and SIM7000), and
+// the rule that any other modem keeps the three AT^ reports.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTest>
+#include <cmath>
 
-#include "gui/LevelBar.h"
-#include "core/ModemSession.h"
-#include "gui/monitor_window.h"
 #include "core/LevelHistory.h"
+#include "core/ModemSession.h"
+#include "gui/LevelBar.h"
+#include "gui/monitor_window.h"
 #include "serial/SerialPortDriver.h"
 #include "support/SimProcess.h"
 #include "support/WindowControls.h"
@@ -76,6 +79,58 @@ void CheckNeighbourColumns(const TForm3& W, int& Shown) {
 
 const QList<QByteArray> ThreeReports{"AT^MONI\r", "AT^MONP\r", "AT^SMONC\r"};
 
+// What the window looks like for the serving cell's technology: row captions, then detail
+// captions; the band texts; the level scale.
+struct TTechLook {
+  QString Captions;
+  QRegularExpression Band;
+  int Low, High;
+};
+TTechLook LookOf(const QString& Tech) {
+  if (Tech == "LTE")
+    return {"Band|EARFCN|RSRP|PCI|CellID|RSRQ|SINR|RSSI|PLMN|TAC",
+            QRegularExpression("^B(1|3|7|8|20)$"), -140, -44};
+  if (Tech == "UMTS")
+    return {"Band|UARFCN|RSCP|PSC|CellID|Ec/Io|RSSI|PWR|PLMN|LAC", QRegularExpression("^B(1|8)$"),
+            -120, -25};
+  return {"GSM Band|Channel|RxLevel|BSIC|CellID|RxLev|C1|PWR|PLMN|LAC",
+          QRegularExpression("^(900|1800|E|R)$"), -113, -47};
+}
+
+// The row captions left of the grid, top to bottom, then the captions of the five details.
+QString Captions(const TForm3& W) {
+  QList<QLabel*> Rows;
+  for (QLabel* Label : W.findChildren<QLabel*>())
+    if (Label->x() == 233) Rows << Label;
+  std::sort(Rows.begin(), Rows.end(),
+            [](const QLabel* A, const QLabel* B) { return A->y() < B->y(); });
+  QStringList Texts;
+  for (const QLabel* Label : Rows) Texts << Label->text();
+  for (const char* Name :
+       {"lbeRxLevLabel", "lbeC1Label", "lbePWRLabel", "lbePLMNLabel", "lbeLACLabel"})
+    Texts << Child<QLabel>(W, QLatin1String(Name))->text();
+  return Texts.join('|');
+}
+
+// A level of the technology's scale drawn where the GSM level at the same place would be.
+int BarOn(const TTechLook& Look, int Level) {
+  return int(std::round(-113 + 66.0 * (Level - Look.Low) / (Look.High - Look.Low)));
+}
+
+// One grid column: its band, a level on the scale and its bar; false when the column is empty.
+bool CheckColumn(const TForm3& W, int I, const TTechLook& Look) {
+  if (Text(W, Grid("sttChannel", I)).isEmpty()) return false;
+  const QString Band = Text(W, Grid("sttGsmBand", I));
+  [&] { QVERIFY2(Look.Band.match(Band).hasMatch(), qPrintable(Band)); }();
+  bool Ok = false;
+  const int Level = Text(W, Grid("sttRxLevel", I)).toInt(&Ok);
+  [&] {
+    QVERIFY(Ok && Level >= Look.Low && Level <= Look.High);
+    QCOMPARE(Child<TLevelBar>(W, Grid("pbrRxLevel", I))->Position(), BarOn(Look, Level));
+  }();
+  return true;
+}
+
 }  // namespace
 
 class TestEndToEndFamilies : public QObject {
@@ -84,6 +139,8 @@ class TestEndToEndFamilies : public QObject {
  private slots:
   void familyFillsTheWindow_data();
   void familyFillsTheWindow();
+  void lteAgeFamilyFillsTheWindow_data();
+  void lteAgeFamilyFillsTheWindow();
   void unknownMakerKeepsTheThreeReports();
   void familyAnsweringErrorKeepsTheDisplays_data();
   void familyAnsweringErrorKeepsTheDisplays();
@@ -172,6 +229,100 @@ void TestEndToEndFamilies::familyFillsTheWindow() {
   const QStringList Report = Child<QPlainTextEdit>(W, "memStat")->toPlainText().split('\n');
   QCOMPARE(Report.size(), 13);
   QCOMPARE(Report[0], QStringLiteral("Number of values: %1").arg(W.History()->Samples().size()));
+}
+
+void TestEndToEndFamilies::lteAgeFamilyFillsTheWindow_data() {
+  QTest::addColumn<QStringList>("Options");
+  QTest::addColumn<QList<QByteArray>>("Cycle");  // once the family is known
+  QTest::addColumn<QString>("Name");
+  QTest::addColumn<QString>("Tech");
+  QTest::addColumn<bool>("Neighbours");   // whether the family lists measured neighbours
+  QTest::addColumn<QString>("SwitchTo");  // --rat switched at run time, and the new technology
+  const QList<QByteArray> Qeng{"AT+QENG=\"servingcell\"\r", "AT+QENG=\"neighbourcell\"\r"};
+  QTest::newRow("Quectel on LTE, then UMTS")
+      << QStringList{"--family", "quectel", "--rat", "lte"} << Qeng << "AT+QENG"
+      << "LTE" << true << "umts UMTS";
+  QTest::newRow("Quectel on UMTS")
+      << QStringList{"--family", "quectel", "--rat", "umts"} << Qeng << "AT+QENG"
+      << "UMTS" << true << "";
+  QTest::newRow("Quectel on GSM") << QStringList{"--family", "quectel", "--rat", "gsm"} << Qeng
+                                  << "AT+QENG"
+                                  << "GSM" << true << "";
+  // It refuses AT+QENG="servingcell" in the first cycle: a 2G module from then on.
+  QTest::newRow("Quectel 2G") << QStringList{"--family", "quectel-2g"}
+                              << QList<QByteArray>{"AT+QENG=1,1\r", "AT+QENG?\r"} << "AT+QENG"
+                              << "GSM" << true << "";
+  QTest::newRow("SIM7600 on LTE, then GSM")
+      << QStringList{"--family", "sim7600"} << QList<QByteArray>{"AT+CPSI?\r"} << "AT+CPSI?"
+      << "LTE" << false << "gsm GSM";
+  QTest::newRow("SIM7000") << QStringList{"--family", "sim7000"}
+                           << QList<QByteArray>{"AT+CPSI?\r", "AT+CENG=1,1\r", "AT+CENG?\r"}
+                           << "AT+CPSI?"
+                           << "LTE" << true << "";
+}
+
+void TestEndToEndFamilies::lteAgeFamilyFillsTheWindow() {
+  QFETCH(QStringList, Options);
+  QFETCH(QList<QByteArray>, Cycle);
+  QFETCH(QString, Name);
+  QFETCH(QString, Tech);
+  QFETCH(bool, Neighbours);
+  QFETCH(QString, SwitchTo);
+  SimProcess Sim;
+  QVERIFY(StartSim(Sim, QStringList{"--control"} + Options));
+  TForm3 W;
+  TSentCommands Sent(W);
+  QVERIFY(GoOnline(W, Sim.slavePath()));
+  Child<QCheckBox>(W, "cbxMonitor")->setChecked(true);
+  QTRY_VERIFY_WITH_TIMEOUT(W.History()->Samples().size() >= 2, 15000);
+  Child<QCheckBox>(W, "cbxMonitor")->setChecked(false);
+  const QString Reports = QStringLiteral("reports: ") + Name;
+  QVERIFY2(Hint(W, "cbxMonitor").contains(Reports), qPrintable(Hint(W, "cbxMonitor")));
+  QVERIFY2(!Hint(W, "Shape1").contains(QLatin1String("ERROR")), qPrintable(Hint(W, "Shape1")));
+
+  const auto CheckCycles = [&](const QString& Tech, int Rounds) {
+    const TTechLook Look = LookOf(Tech);
+    int Listed = 0;
+    for (int Round = 0; Round < Rounds; ++Round) {
+      Sent.Take();
+      const std::size_t Before = W.History()->Samples().size();
+      W.PollCells();
+      QCOMPARE(Sent.Take(), Cycle);
+      QCOMPARE(Captions(W), Look.Captions);
+      QCOMPARE(W.History()->ScaleLow(), double(Look.Low));
+      QCOMPARE(W.History()->ScaleHigh(), double(Look.High));
+      if (Round > 0) QCOMPARE(W.History()->Samples().size(), Before + 1);
+      QCOMPARE(Text(W, "sttRxLevel0"), QString::number(W.History()->Samples().back().Level));
+      QVERIFY(CheckColumn(W, 0, Look));
+      QVERIFY(!Text(W, "sttCellID0").isEmpty());
+      QCOMPARE(Text(W, "lbePLMN"), QStringLiteral("26207"));
+      QCOMPARE(Text(W, "lbeLAC"), QString::number(W.Cells()[0].Lac));
+      for (const char* Detail : {"lbeRxLev", "lbeC1", "lbePWR"})
+        QVERIFY(!Text(W, QLatin1String(Detail)).isEmpty());
+      // Cells from column 1 on, nothing after the last.
+      int Shown = 0;
+      for (int I = 1; I < 7; ++I) {
+        const bool Filled = CheckColumn(W, I, Look);
+        if (QTest::currentTestFailed()) return;
+        if (Filled)
+          QCOMPARE(Shown++, I - 1);
+        else
+          QVERIFY(Text(W, Grid("sttGsmBand", I)).isEmpty());
+      }
+      Listed += Shown;
+    }
+    QCOMPARE(Listed > 0, Neighbours);
+  };
+  CheckCycles(Tech, 3);
+  if (QTest::currentTestFailed() || SwitchTo.isEmpty()) return;
+
+  // Another technology: its captions and scale, and the history and statistics start again.
+  QVERIFY(Sim.control(QStringLiteral("faults --rat ") + SwitchTo.section(' ', 0, 0)));
+  CheckCycles(SwitchTo.section(' ', 1), 1);
+  if (QTest::currentTestFailed()) return;
+  QCOMPARE(int(W.History()->Samples().size()), 1);
+  QCOMPARE(Child<QPlainTextEdit>(W, "memStat")->toPlainText().section('\n', 0, 0),
+           QStringLiteral("Number of values: 1"));
 }
 
 void TestEndToEndFamilies::unknownMakerKeepsTheThreeReports() {

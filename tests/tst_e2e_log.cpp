@@ -9,12 +9,15 @@
 #include <QTest>
 
 #include "CellModel.h"
+#include "RadioCells.h"
 #include "core/DriveRecord.h"
 #include "support/SimProcess.h"
 
 namespace {
 
 using vantrel::sim::TCellModel;
+using vantrel::sim::TRadioCell;
+using vantrel::sim::TRat;
 using vantrel::test::SimProcess;
 
 constexpr std::uint32_t Seed = 11;
@@ -41,23 +44,46 @@ bool WaitFor(F Done, int TimeoutMs) {
   return true;
 }
 
-// The cell the simulator shows in its n-th cycle (counted from 1): its model steps once per
-// serving report, from the same seed.
+// The cells the simulator shows in its n-th cycle (counted from 1): its model steps once per
+// serving report, from the same seed. On LTE they are the model's cells as an LTE module lists
+// them, the measured neighbours without a cell id.
 struct TExpected {
   TRecordCell Serving;
-  QString Plmn, Lac;
+  QString Plmn, Lac, Quality, Sinr, Rssi;
   QList<TRecordCell> Neighbours;
 };
-TExpected ExpectedCycle(int N) {
+TRecordCell LteCell(const TRadioCell& C, bool Serving) {
+  return {QStringLiteral("B%1").arg(C.Band),
+          QString::number(C.Channel),
+          QString::number(C.Level),
+          QString::number(C.Id),
+          Serving ? QString::number(C.CellId) : QString(),
+          QStringLiteral("LTE")};
+}
+TExpected ExpectedCycle(int N, bool Lte) {
   TCellModel Model(Seed);
   for (int I = 0; I < N; ++I) Model.Step();
   TExpected E;
   const auto& S = Model.Serving();
+  E.Plmn = QString::number(S.Mcc * 100 + S.Mnc);
+  if (Lte) {
+    const auto Cells = vantrel::sim::RadioCells(Model, TRat::Lte);
+    const TRadioCell& R = Cells.Serving;
+    E.Serving = LteCell(R, true);
+    E.Lac = QString::number(R.Area);
+    E.Quality = QString::number(R.Quality);
+    E.Sinr = QString::number(R.Sinr);
+    E.Rssi = QString::number(R.Rssi);
+    for (const TRadioCell& C : Cells.Neighbours)
+      if (C.Measured && E.Neighbours.size() < RecordNeighbourCount)
+        E.Neighbours << LteCell(C, false);
+    return E;
+  }
   E.Serving.Channel = QString::number(S.Channel);
   E.Serving.Level = QString::number(S.Dbm);
   E.Serving.Bsic = QStringLiteral("%1%2").arg(S.Ncc).arg(S.Bcc);
   E.Serving.CellId = QString::number(S.CellId & 0xFFFF);
-  E.Plmn = QString::number(S.Mcc * 100 + S.Mnc);
+  E.Serving.Technology = QStringLiteral("GSM");
   E.Lac = QString::number(S.Lac & 0xFFFF);
   for (const auto& Nb : Model.PresentNeighbours()) {
     TRecordCell C;
@@ -65,6 +91,7 @@ TExpected ExpectedCycle(int N) {
     C.Level = QString::number(Nb.Dbm);
     C.Bsic = QStringLiteral("%1%2").arg(Nb.Ncc).arg(Nb.Bcc);
     C.CellId = QString::number(Nb.CellId & 0xFFFF);
+    C.Technology = QStringLiteral("GSM");
     E.Neighbours << C;
   }
   return E;
@@ -105,16 +132,22 @@ class TestE2eLog : public QObject {
 void TestE2eLog::recordsReadBack_data() {
   QTest::addColumn<QString>("file");
   QTest::addColumn<QStringList>("extra");
-  QTest::newRow("csv by name") << "drive.csv" << QStringList{};
-  QTest::newRow("jsonl by name") << "drive.jsonl" << QStringList{};
-  QTest::newRow("csv asked") << "drive.txt" << QStringList{"--format", "csv"};
+  QTest::addColumn<QStringList>("sim");
+  QTest::newRow("csv by name") << "drive.csv" << QStringList{} << QStringList{};
+  QTest::newRow("jsonl by name") << "drive.jsonl" << QStringList{} << QStringList{};
+  QTest::newRow("csv asked") << "drive.txt" << QStringList{"--format", "csv"} << QStringList{};
+  const QStringList QuectelLte{"--family", "quectel", "--rat", "lte"};
+  QTest::newRow("Quectel on LTE, csv") << "lte.csv" << QStringList{} << QuectelLte;
+  QTest::newRow("Quectel on LTE, jsonl") << "lte.jsonl" << QStringList{} << QuectelLte;
 }
 
 void TestE2eLog::recordsReadBack() {
   QFETCH(QString, file);
   QFETCH(QStringList, extra);
+  QFETCH(QStringList, sim);
+  const bool Lte = sim.contains("lte");
   SimProcess Sim;
-  QVERIFY(Sim.start(SimArgs()));
+  QVERIFY(Sim.start(SimArgs(sim)));
   const QString Path = FDir.filePath(file);
   QFile::remove(Path);
   const int Cycles = 6;
@@ -129,22 +162,28 @@ void TestE2eLog::recordsReadBack() {
   QCOMPARE(Records.size(), Cycles);
   for (int K = 0; K < Cycles; ++K) {
     const TDriveRecord& R = Records[K];
-    const TExpected E = ExpectedCycle(K + 1);
+    const TExpected E = ExpectedCycle(K + 1, Lte);
     QCOMPARE(R.Imsi, QStringLiteral("262073987654321"));
-    QCOMPARE(R.Reports, QStringLiteral("AT^MONI"));
+    QCOMPARE(R.Reports, QString::fromLatin1(Lte ? "AT+QENG" : "AT^MONI"));
     QCOMPARE(R.Serving.Channel, E.Serving.Channel);
     QCOMPARE(R.Serving.Level, E.Serving.Level);
     QCOMPARE(R.Serving.Bsic, E.Serving.Bsic);
     QCOMPARE(R.Serving.CellId, E.Serving.CellId);
+    QCOMPARE(R.Serving.Technology, E.Serving.Technology);
     QCOMPARE(R.Plmn, E.Plmn);
     QCOMPARE(R.Lac, E.Lac);
-    QVERIFY(!R.Serving.Band.isEmpty() || R.Serving.Channel == "0");
+    QCOMPARE(QStringList({R.Quality, R.Sinr, R.Rssi}), QStringList({E.Quality, E.Sinr, E.Rssi}));
+    if (Lte)
+      QCOMPARE(R.Serving.Band, E.Serving.Band);
+    else
+      QVERIFY(!R.Serving.Band.isEmpty() || R.Serving.Channel == "0");
     QCOMPARE(R.Neighbours.size(), E.Neighbours.size());
     for (int I = 0; I < E.Neighbours.size(); ++I) {
       QCOMPARE(R.Neighbours[I].Channel, E.Neighbours[I].Channel);
       QCOMPARE(R.Neighbours[I].Level, E.Neighbours[I].Level);
       QCOMPARE(R.Neighbours[I].Bsic, E.Neighbours[I].Bsic);
       QCOMPARE(R.Neighbours[I].CellId, E.Neighbours[I].CellId);
+      QCOMPARE(R.Neighbours[I].Technology, E.Neighbours[I].Technology);
     }
     if (K > 0) QVERIFY(Records[K - 1].Time < R.Time);
   }
@@ -159,7 +198,7 @@ void TestE2eLog::recordsReadBack() {
               Path});
     QVERIFY(Py.waitForFinished(20000));
     QCOMPARE(QString::fromUtf8(Py.readAllStandardOutput()).trimmed(),
-             QStringLiteral("%1 [43] time %2").arg(Cycles + 1).arg(Records[0].Serving.Channel));
+             QStringLiteral("%1 [53] time %2").arg(Cycles + 1).arg(Records[0].Serving.Channel));
   }
 }
 

@@ -64,36 +64,55 @@ class TestE2eReplay : public QObject {
 };
 
 void TestE2eReplay::recordThenReplay_data() {
-  QTest::addColumn<QString>("family");
+  QTest::addColumn<QStringList>("family");
   QTest::addColumn<QString>("reports");
-  QTest::newRow("AT^MONI") << "monitor"
-                           << "AT^MONI";
-  QTest::newRow("AT+CENG") << "ceng"
-                           << "AT+CENG";
-  QTest::newRow("AT#MONI") << "moni"
-                           << "AT#MONI";
-  QTest::newRow("AT+CCED") << "cced"
-                           << "AT+CCED";
+  QTest::addColumn<QString>("technology");
+  QTest::newRow("AT^MONI") << QStringList{"monitor"} << "AT^MONI"
+                           << "GSM";
+  QTest::newRow("AT+CENG") << QStringList{"ceng"} << "AT+CENG"
+                           << "GSM";
+  QTest::newRow("AT#MONI") << QStringList{"moni"} << "AT#MONI"
+                           << "GSM";
+  QTest::newRow("AT+CCED") << QStringList{"cced"} << "AT+CCED"
+                           << "GSM";
+  QTest::newRow("Quectel on LTE") << QStringList{"quectel", "--rat", "lte"} << "AT+QENG"
+                                  << "LTE";
+  QTest::newRow("Quectel on UMTS") << QStringList{"quectel", "--rat", "umts"} << "AT+QENG"
+                                   << "UMTS";
+  QTest::newRow("Quectel on GSM") << QStringList{"quectel", "--rat", "gsm"} << "AT+QENG"
+                                  << "GSM";
+  QTest::newRow("Quectel 2G") << QStringList{"quectel-2g"} << "AT+QENG"
+                              << "GSM";
+  // Levels in tenths, and no neighbours.
+  QTest::newRow("SIM7600 on LTE") << QStringList{"sim7600", "--neighbours", "0"} << "AT+CPSI?"
+                                  << "LTE";
+  QTest::newRow("SIM7000") << QStringList{"sim7000"} << "AT+CPSI?"
+                           << "LTE";
 }
 
 void TestE2eReplay::recordThenReplay() {
-  QFETCH(QString, family);
+  QFETCH(QStringList, family);
   QFETCH(QString, reports);
-  const QString First = FDir.filePath(family + ".csv");
-  const QString Again = FDir.filePath(family + "-again.jsonl");
+  QFETCH(QString, technology);
+  const QString Name = QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-');
+  const QString First = FDir.filePath(Name + ".csv");
+  const QString Again = FDir.filePath(Name + "-again.jsonl");
   const int Cycles = 4;
-  QVERIFY(Record({"--family", family, "--seed", "21"}, First, Cycles));
+  QVERIFY(Record(QStringList{"--family"} + family + QStringList{"--seed", "21"}, First, Cycles));
   const QList<TDriveRecord> Recorded = ReadRecords(First);
   QCOMPARE(Recorded.size(), Cycles);
   QCOMPARE(Recorded.first().Reports, reports);
   // The simulated modem camps on a cell with neighbours: a record without them read nothing.
   for (const TDriveRecord& R : Recorded) {
+    QCOMPARE(R.Serving.Technology, technology);
     QVERIFY(!R.Serving.Channel.isEmpty());
     QVERIFY(!R.Serving.Level.isEmpty());
     QVERIFY(!R.Lac.isEmpty());
   }
-  QVERIFY(std::any_of(Recorded.begin(), Recorded.end(),
-                      [](const TDriveRecord& R) { return !R.Neighbours.isEmpty(); }));
+  // A SIM7600 lists no neighbours.
+  if (!family.contains("sim7600"))
+    QVERIFY(std::any_of(Recorded.begin(), Recorded.end(),
+                        [](const TDriveRecord& R) { return !R.Neighbours.isEmpty(); }));
 
   // The recorder against the replay reads the same cycles, and then the first one again.
   QVERIFY(Record({"--replay", First}, Again, Cycles + 1));
@@ -117,11 +136,14 @@ void TestE2eReplay::recordThenReplay() {
   CompareCell(W, 0, R.Serving);
   for (int I = 0; I < 6; ++I)
     CompareCell(W, I + 1, I < R.Neighbours.size() ? R.Neighbours[I] : TRecordCell{});
-  QCOMPARE(Shown(W, "lbeRxLev"), R.RxLev);
-  QCOMPARE(Shown(W, "lbeC1"), R.C1);
-  QCOMPARE(Shown(W, "lbePWR"), R.Pwr);
-  QCOMPARE(Shown(W, "lbePLMN"), R.Plmn);
-  QCOMPARE(Shown(W, "lbeLAC"), R.Lac);
+  // The five details of the serving cell's technology.
+  const QStringList Details = technology == "LTE"    ? QStringList{R.Quality, R.Sinr, R.Rssi}
+                              : technology == "UMTS" ? QStringList{R.Quality, R.Rssi, R.Pwr}
+                                                     : QStringList{R.RxLev, R.C1, R.Pwr};
+  QStringList Fields;
+  for (const char* Field : {"lbeRxLev", "lbeC1", "lbePWR", "lbePLMN", "lbeLAC"})
+    Fields << Shown(W, QLatin1String(Field));
+  QCOMPARE(Fields, Details + QStringList({R.Plmn, R.Lac}));
 }
 
 void TestE2eReplay::refusesARecordItCannotRead() {

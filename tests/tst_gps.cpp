@@ -46,14 +46,19 @@ TDriveRecord Record(int Second, const QString& Level, std::optional<TRecordPosit
   R.Time = QDateTime(QDate(2026, 5, 2), QTime(11, 14, Second, 250), Qt::OffsetFromUTC, 7200);
   R.Imsi = QStringLiteral("262073912345678");
   R.Reports = QStringLiteral("AT^MONI");
-  R.Serving = {QStringLiteral("900"), QStringLiteral("62"), Level, QStringLiteral("07"),
-               QStringLiteral("34215")};
+  // Written as before cells had a technology: GSM cells.
+  R.Serving = {QStringLiteral("900"), QStringLiteral("62"),    Level,
+               QStringLiteral("07"),  QStringLiteral("34215"), {}};
   R.Plmn = QStringLiteral("26207");
   R.Lac = QStringLiteral("20205");
-  R.Neighbours << TRecordCell{QStringLiteral("900"), QStringLiteral("65"), QStringLiteral("-88"),
-                              QStringLiteral("41"), QStringLiteral("51471")}
-               << TRecordCell{QStringLiteral("E"), QStringLiteral("995"), QStringLiteral("-99"),
-                              QString(), QString()};  // heard, but without its identity
+  R.Neighbours << TRecordCell{QStringLiteral("900"), QStringLiteral("65"),    QStringLiteral("-88"),
+                              QStringLiteral("41"),  QStringLiteral("51471"), {}}
+               << TRecordCell{QStringLiteral("E"),
+                              QStringLiteral("995"),
+                              QStringLiteral("-99"),
+                              QString(),
+                              QString(),
+                              {}};  // heard, but without its identity
   R.Position = std::move(Position);
   return R;
 }
@@ -79,6 +84,8 @@ class TestGps : public QObject {
   void clientComesBack();
   void exportsReadBack_data();
   void exportsReadBack();
+  void exportsNameTheTechnology_data();
+  void exportsNameTheTechnology();
 };
 
 void TestGps::tpvLines_data() {
@@ -272,6 +279,72 @@ void TestGps::exportsReadBack() {
   QVERIFY(!Towers[1].toObject().contains("locationAreaCode"));
   QCOMPARE(Items[1]["position"].toObject().keys(),
            QStringList({"latitude", "longitude", "source"}));
+}
+
+void TestGps::exportsNameTheTechnology_data() {
+  QTest::addColumn<TDriveRecord>("record");
+  QTest::addColumn<QString>("towers");    // each tower: radio type, short id key=value, cell id
+  QTest::addColumn<QString>("features");  // the serving cell's technology, short id and area
+  TDriveRecord Lte =
+      Record(5, "-104", TRecordPosition{"", "52.52", "13.40", "", "", "", "", "2", "100"});
+  Lte.Reports = QStringLiteral("AT+QENG");
+  Lte.Serving = {"B20", "6300", "-104", "188", "26345485", "LTE"};
+  Lte.Lac = QStringLiteral("1539");
+  Lte.Neighbours = {{"B3", "1250", "-88", "77", "", "LTE"},
+                    {"B1", "10713", "-91", "300", "", "UMTS"}};
+  QTest::newRow("LTE with a UMTS neighbour")
+      << Lte
+      << "lte physicalCellId=188 26345485|lte physicalCellId=77 -|wcdma "
+         "primaryScramblingCode=300 -"
+      << "LTE pci=188 tac=1539|LTE|UMTS psc=300";
+  TDriveRecord Umts = Lte;
+  Umts.Serving = {"B8", "3037", "-94", "95", "987654", "UMTS"};
+  Umts.Neighbours = {{"B8", "3037", "-99", "100", "", ""}};  // of the serving cell's technology
+  QTest::newRow("UMTS") << Umts
+                        << "wcdma primaryScramblingCode=95 987654|wcdma "
+                           "primaryScramblingCode=100 -"
+                        << "UMTS psc=95 lac=1539|UMTS psc=100";
+  QTest::newRow("recorded before technologies") << Drive().first() << "gsm - 34215|gsm - 51471"
+                                                << "GSM bsic=07 lac=20205|GSM|GSM";
+}
+
+// A cell database files a tower under its radio type and the identity that type carries; a map
+// names the serving cell's fields as its technology does.
+void TestGps::exportsNameTheTechnology() {
+  QFETCH(TDriveRecord, record);
+  QFETCH(QString, towers);
+  QFETCH(QString, features);
+  const QJsonObject Submit =
+      QJsonDocument::fromJson(ExportRecords({record}, TExportFormat::efGeoSubmit).Text).object();
+  QStringList Towers;
+  for (const QJsonValue& T : Submit["items"][0]["cellTowers"].toArray()) {
+    const QJsonObject O = T.toObject();
+    QString Short = QStringLiteral("-");
+    for (const char* Key : {"primaryScramblingCode", "physicalCellId"})
+      if (O.contains(QLatin1String(Key)))
+        Short = QStringLiteral("%1=%2").arg(Key).arg(O[Key].toInt());
+    Towers << QStringLiteral("%1 %2 %3")
+                  .arg(O["radioType"].toString(), Short,
+                       O.contains("cellId") ? QString::number(O["cellId"].toInteger())
+                                            : QStringLiteral("-"));
+  }
+  QCOMPARE(Towers.join('|'), towers);
+  const QJsonObject Map =
+      QJsonDocument::fromJson(ExportRecords({record}, TExportFormat::efGeoJson).Text).object();
+  const QJsonObject P = Map["features"][0]["properties"].toObject();
+  QStringList Cells{QStringLiteral("%1 %2 %3").arg(P["technology"].toString())};
+  for (const char* Key : {"bsic", "psc", "pci"})
+    if (P.contains(QLatin1String(Key)))
+      Cells[0] = Cells[0].arg(QStringLiteral("%1=%2").arg(Key, P[Key].toString()));
+  for (const char* Key : {"lac", "tac"})
+    if (P.contains(QLatin1String(Key)))
+      Cells[0] = Cells[0].arg(QStringLiteral("%1=%2").arg(Key).arg(P[Key].toInt()));
+  for (const QJsonValue& N : P["neighbours"].toArray()) {
+    QString Cell = N["technology"].toString();
+    if (N.toObject().contains("psc")) Cell += " psc=" + N["psc"].toString();
+    Cells << Cell;
+  }
+  QCOMPARE(Cells.join('|'), features);
 }
 
 QTEST_GUILESS_MAIN(TestGps)

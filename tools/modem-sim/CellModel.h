@@ -88,6 +88,8 @@ class TCellModel {
   void SetScript(std::vector<TReplayCycle> Script);
   // The UMTS or LTE cells of the replayed cycle, if it recorded them.
   const std::optional<TRadioCells>& RecordedRadio() const { return FRecordedRadio; }
+  // Whether the steps play a recorded script rather than drift.
+  bool Replaying() const { return !FScript.empty(); }
 
   static constexpr int MinDbm = -110;
   static constexpr int MaxDbm = -50;

@@ -19,6 +19,12 @@ std::string_view Sim7000System(const TCellModel& Model, TRat Rat) {
   return Rat == TRat::Lte ? "LTE CAT-M1" : "GSM";
 }
 
+// A replay camps on what each recorded cycle camped on, whatever --rat says.
+TRat PlayedRat(const TCellModel& Model, TRat Rat) {
+  if (!Model.Replaying()) return Rat;
+  return Model.RecordedRadio() ? Model.RecordedRadio()->Serving.Rat : TRat::Gsm;
+}
+
 }  // namespace
 
 TModemIdentity FamilyIdentity(TSimFamily Family) {
@@ -112,11 +118,13 @@ std::optional<std::string> TFamilyModem::ExecuteLte(const std::string& Command, 
   if (FFamily == TSimFamily::Quectel) {
     if (Command == "AT+QENG=\"SERVINGCELL\"") {
       Model.Step();
+      Rat = PlayedRat(Model, Rat);
       if (!Model.HasServing()) return QengSearchingReply();
       if (Rat == TRat::Gsm) return QengGsmServingReply(FamilyCells(Model).Serving, State);
       return QengRadioServingReply(RadioCells(Model, Rat).Serving, State);
     }
     if (Command == "AT+QENG=\"NEIGHBOURCELL\"") {
+      Rat = PlayedRat(Model, Rat);
       if (!Model.HasServing()) return OkReply;
       if (Rat == TRat::Gsm) return QengGsmNeighbourReply(FamilyCells(Model));
       return QengRadioNeighbourReply(RadioCells(Model, Rat));
@@ -137,8 +145,10 @@ std::optional<std::string> TFamilyModem::ExecuteLte(const std::string& Command, 
   // SIMCom: the SIM7000 on GSM or without service lists no cells in its AT+CENG? (no capture
   // shows that form), and it has no UMTS.
   const bool Sim7000 = FFamily == TSimFamily::Sim7000;
+  Rat = PlayedRat(Model, Rat);
   if (Command == "AT+CPSI?") {
     Model.Step();
+    Rat = PlayedRat(Model, Rat);
     if (!Model.HasServing()) return CpsiNoServiceReply();
     if (Rat == TRat::Gsm) return CpsiGsmReply(FamilyCells(Model).Serving);
     const TCpsiStyle Style = Sim7000 ? TCpsiStyle{"LTE CAT-M1", false} : TCpsiStyle{"LTE", true};

@@ -77,11 +77,12 @@ struct TRadioCell {
   int Area = 0;          // LAC or TAC
   int Mcc = 262;
   int Mnc = 7;
-  int Level = -90;   // RSCP or RSRP, dBm
-  int Quality = -8;  // Ec/Io or RSRQ, dB
-  int Rssi = -65;    // dBm
-  int Sinr = 10;     // dB
-  int Fraction = 0;  // 0..9: tenths of a dB for the modules that print tenths
+  int Level = -90;     // RSCP or RSRP, dBm
+  int Quality = -8;    // Ec/Io or RSRQ, dB
+  int Rssi = -65;      // dBm
+  int Sinr = 10;       // dB
+  int Fraction = 0;    // 0..9: tenths of a dB for the modules that print tenths
+  bool Whole = false;  // played from a record: tenths printed are the whole values' tens
 };
 
 struct TRadioCells {

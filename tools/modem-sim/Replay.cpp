@@ -1,8 +1,12 @@
 #include "Replay.h"
 
 #include <QFile>
+#include <QRegularExpression>
+#include <algorithm>
 
 #include "core/DriveRecord.h"
+#include "core/RadioTech.h"
+#include "core/RecordExport.h"
 
 namespace vantrel::sim {
 
@@ -37,12 +41,68 @@ void SetPlmn(const QString& Text, int& Mcc, int& Mnc) {
   Mnc = Number(T.mid(3), Mnc);
 }
 
+TRat RatNamed(const QString& Technology) {
+  if (Technology == QLatin1String("LTE")) return TRat::Lte;
+  if (Technology == QLatin1String("UMTS")) return TRat::Umts;
+  return TRat::Gsm;
+}
+
+// The band number a record shows ("B20", or "LTE B20" for a cell of another technology than
+// the serving one), else the band of the channel.
+int BandNumber(const TRecordCell& Cell, TRat Rat, int Channel) {
+  static const QRegularExpression Band(QStringLiteral("\\bB(\\d+)$"));
+  const QRegularExpressionMatch Match = Band.match(Cell.Band.trimmed());
+  if (Match.hasMatch()) return Match.captured(1).toInt();
+  return Rat == TRat::Lte ? LteBandOfEarfcn(Channel) : UmtsBandOfUarfcn(Channel);
+}
+
+// A recorded UMTS or LTE cell. Its values are played as they were, in tenths too; what a record
+// does not keep of a neighbour (its quality, RSSI, SINR) the modules print but the window does
+// not show.
+TRadioCell RecordedRadioCell(const TRecordCell& Cell, TRat Rat, const TServingCell& Serving) {
+  TRadioCell R;
+  R.Rat = Rat;
+  R.Whole = true;
+  R.Channel = Number(Cell.Channel, 0);
+  R.Band = BandNumber(Cell, Rat, R.Channel);
+  R.Id = Number(Cell.Bsic, 0);
+  R.CellId = Number(Cell.CellId, 0);
+  R.Area = Serving.Lac;
+  R.Mcc = Serving.Mcc;
+  R.Mnc = Serving.Mnc;
+  R.Level =
+      Number(Cell.Level, LevelScale(Rat == TRat::Lte ? TRadioTech::rtLte : TRadioTech::rtUmts).Low);
+  return R;
+}
+
+bool HeardRadio(const TDriveRecord& Record) {
+  const auto Radio = [&](const TRecordCell& Cell) {
+    return CellTechnology(Record, Cell) != QLatin1String("GSM");
+  };
+  return Radio(Record.Serving) ||
+         std::any_of(Record.Neighbours.begin(), Record.Neighbours.end(), Radio);
+}
+
 }  // namespace
 
-TSimFamily ReplayFamily(const std::string& Reports) {
-  if (Reports == "AT+CENG") return TSimFamily::Ceng;
-  if (Reports == "AT#MONI") return TSimFamily::Moni;
-  if (Reports == "AT+CCED") return TSimFamily::Cced;
+TSimFamily ReplayFamily(const QList<TDriveRecord>& Records) {
+  const QString Reports = Records.isEmpty() ? QString() : Records.first().Reports;
+  const auto Any = [&](auto Test) { return std::any_of(Records.begin(), Records.end(), Test); };
+  if (Reports == QLatin1String("AT+CENG")) return TSimFamily::Ceng;
+  if (Reports == QLatin1String("AT#MONI")) return TSimFamily::Moni;
+  if (Reports == QLatin1String("AT+CCED")) return TSimFamily::Cced;
+  // An LTE module on GSM prints no access level and power while it camps; a 2G module does.
+  if (Reports == QLatin1String("AT+QENG"))
+    return Any(HeardRadio) || !Any([](const TDriveRecord& R) {
+             return !R.RxLev.isEmpty() || !R.Pwr.isEmpty();
+           })
+               ? TSimFamily::Quectel
+               : TSimFamily::Quectel2g;
+  if (Reports == QLatin1String("AT+CPSI?")) {
+    const bool Umts = Any([](const TDriveRecord& R) { return R.Serving.Technology == "UMTS"; });
+    const bool Listed = Any([](const TDriveRecord& R) { return !R.Neighbours.isEmpty(); });
+    return Listed && !Umts ? TSimFamily::Sim7000 : TSimFamily::Sim7600;
+  }
   return TSimFamily::Monitor;
 }
 
@@ -56,15 +116,31 @@ TReplayCycle ReplayCycle(const TDriveRecord& Record, TSimFamily Family) {
   S.Lac = Number(Record.Lac, 0);
   S.CellId = Number(Record.Serving.CellId, 0);
   SetBsic(Record.Serving.Bsic, Family, S.Ncc, S.Bcc);
-  // AT+CENG shows the minimum access level on its 0..63 scale, the others in dBm.
-  const bool RxLevScale = Family == TSimFamily::Ceng;
+  // AT+CENG and AT+QENG show the minimum access level on its 0..63 scale, the others in dBm.
+  const bool RxLevScale = Family == TSimFamily::Ceng || Family == TSimFamily::Quectel ||
+                          Family == TSimFamily::Quectel2g;
   const int RxLev = Number(Record.RxLev, RxLevScale ? S.RxLev + 113 : S.RxLev);
   S.RxLev = RxLevScale ? RxLev - 113 : RxLev;
   S.C1 = Number(Record.C1, S.Dbm - S.RxLev);
   S.Pwr = Number(Record.Pwr, S.Pwr);
   S.Rs = (S.Dbm - TCellModel::MinDbm) / 2 + 5;
   S.Dedicated.Dbm = S.Dbm;
+  // A report lists the cells of one technology: a neighbour of another one is left out.
+  const QString Technology = CellTechnology(Record, Record.Serving);
+  const TRat Rat = RatNamed(Technology);
+  if (Rat != TRat::Gsm && Cycle.State != TRadioState::Searching) {
+    TRadioCells Radio;
+    Radio.Serving = RecordedRadioCell(Record.Serving, Rat, S);
+    Radio.Serving.Quality = Number(Record.Quality, Radio.Serving.Quality);
+    Radio.Serving.Rssi = Number(Record.Rssi, Radio.Serving.Rssi);
+    Radio.Serving.Sinr = Number(Record.Sinr, Radio.Serving.Sinr);
+    for (const TRecordCell& Cell : Record.Neighbours)
+      if (CellTechnology(Record, Cell) == Technology)
+        Radio.Neighbours.push_back(RecordedRadioCell(Cell, Rat, S));
+    Cycle.Radio = Radio;
+  }
   for (const TRecordCell& Cell : Record.Neighbours) {
+    if (CellTechnology(Record, Cell) != Technology) continue;
     TNeighbourCell N;
     N.Channel = Number(Cell.Channel, 0);
     N.Dbm = Number(Cell.Level, TCellModel::MinDbm);
@@ -96,7 +172,7 @@ std::optional<TReplayScript> LoadReplay(const std::string& Path, std::string& Er
     return std::nullopt;
   }
   TReplayScript Script;
-  Script.Family = ReplayFamily(Records.first().Reports.toStdString());
+  Script.Family = ReplayFamily(Records);
   Script.Imsi = Records.first().Imsi.toStdString();
   for (const TDriveRecord& Record : Records)
     Script.Cycles.push_back(ReplayCycle(Record, Script.Family));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,10 +22,12 @@ struct TReplayScript {
 // no whole record.
 std::optional<TReplayScript> LoadReplay(const std::string& Path, std::string& Error);
 
-// The family a record names in its reports column ("AT+CENG", ...); Monitor for any other.
-// Records of the LTE and UMTS families will add their technology columns; this is where the
-// family is told, and ReplayCycle where a record becomes the model's cells.
-TSimFamily ReplayFamily(const std::string& Reports);
+// The family that recorded a drive test, from the reports column of its first record
+// ("AT+CENG", ...; Monitor for any other). AT+QENG and AT+CPSI? each name two families, told
+// apart by what they recorded: a Quectel that heard UMTS or LTE cells, or never printed an
+// access level or power, is an LTE module, else a 2G one; a SIMCom module that listed
+// neighbours and never camped on UMTS is a SIM7000.
+TSimFamily ReplayFamily(const QList<TDriveRecord>& Records);
 // One recorded cycle as the model's cells, in the way `Family` shows them.
 TReplayCycle ReplayCycle(const TDriveRecord& Record, TSimFamily Family);
 

@@ -49,7 +49,7 @@ std::string CpsiRadioReply(const TRadioCell& C, const TCpsiStyle& Style) {
   }
   // Tenths: -17.8 dB is printed -178.
   auto Value = [&](int Db, int Shift) {
-    return Style.Tenths ? Db * 10 - (C.Fraction + Shift) % 10 : Db;
+    return Style.Tenths ? Db * 10 - (C.Whole ? 0 : (C.Fraction + Shift) % 10) : Db;
   };
   return CpsiLine(Fmt("%.*s,Online,%03d-%02d,0x%04X,%d,%d,EUTRAN-BAND%d,%d,3,3,%d,%d,%d,%d",
                       int(Style.LteName.size()), Style.LteName.data(), C.Mcc, C.Mnc, C.Area,

@@ -21,6 +21,9 @@ void SetRadio(TRecordCell& Cell, const TCellText& Band, const TCellText& Channel
   Cell.Band = Text(Band) == QLatin1String("-") ? QString() : Text(Band);
   Cell.Channel = Parsed(Channel, Info.Channel);
   Cell.Level = Parsed(Level, Info.Level);
+  // Searching or without service there is no cell, and so no technology.
+  Cell.Technology =
+      Cell.Channel.isEmpty() && Cell.Level.isEmpty() ? QString() : TechName(Info.Tech);
 }
 
 }  // namespace
@@ -42,6 +45,9 @@ void TCycleRecorder::Add(const TCycleView& View) {
     FRecord.Pwr = Detail(S.Pwr);
     FRecord.Plmn = Detail(S.Plmn);
     FRecord.Lac = Detail(S.Lac);
+    FRecord.Quality = Detail(S.Quality);
+    FRecord.Sinr = Detail(S.Sinr);
+    FRecord.Rssi = Detail(S.Rssi);
   }
   if (View.Neighbours) {
     FRecord.Neighbours.clear();
