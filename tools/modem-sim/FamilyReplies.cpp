@@ -138,8 +138,10 @@ std::string CcedReply(const TFamilyCells& Cells) {
   // The idle time slot is left empty, as modems do with what they cannot measure.
   std::string Out = "+CCED: " + CcedGroup(S) +
                     Fmt(",%d,%d,%d,%d,%d,", RxLev, RxLev, S.RxQual, S.RxQual, S.RxQual);
-  for (std::size_t I = 0; I < NeighbourCount(Cells); ++I)
-    Out += "," + CcedGroup(Cells.Neighbours[I]);
+  for (std::size_t I = 0; I < NeighbourCount(Cells); ++I) {
+    Out += ',';  // in two steps, as in SmoncReply
+    Out += CcedGroup(Cells.Neighbours[I]);
+  }
   return "\r\n" + Out + "\r\n" + OkReply;
 }
 
